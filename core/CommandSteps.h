@@ -1,0 +1,14 @@
+#pragma once
+
+namespace freqrelay {
+
+// Sending one command, as a fixed list of steps the poll loop can run one
+// at a time and repeat on failure.
+class CommandSteps {
+public:
+    virtual ~CommandSteps() = default;
+    virtual int stepCount() const = 0;
+    virtual void runStep(int index) = 0;
+};
+
+}  // namespace freqrelay

@@ -1,0 +1,230 @@
+#include "Conversions.h"
+
+#include "RelayFailure.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace freqrelay {
+
+namespace {
+
+// Walks a text the way the number reader sees it: blanks, tabs and line
+// feeds are invisible wherever they stand. A carriage return is not.
+class NumberCursor {
+public:
+    explicit NumberCursor(std::string_view text) : text_(text) { skipBlanks(); }
+
+    // The character under the cursor; a NUL past the end, which can no more
+    // continue a number than a NUL inside the text can.
+    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+
+    void advance() {
+        ++pos_;
+        skipBlanks();
+    }
+
+private:
+    void skipBlanks() {
+        while (pos_ < text_.size() &&
+               (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n')) {
+            ++pos_;
+        }
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+int digitValue(char c, int radix) {
+    int value = -1;
+    if (isDigit(c)) {
+        value = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+        value = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+        value = c - 'A' + 10;
+    }
+    return value < radix ? value : -1;
+}
+
+[[noreturn]] void throwOverflow(std::string_view text) {
+    throw RelayFailure(FailureKind::Overflow,
+                       "overflow: the number in \"" + std::string(text) + "\" is out of range");
+}
+
+// "&H1F" or "&O17" after the ampersand and letter: up to 16 bits the value
+// is a signed 16-bit integer ("&HFFFF" is -1), above that a signed 32-bit one.
+double radixLiteral(NumberCursor& cursor, int radix, std::string_view text) {
+    std::uint64_t value = 0;
+    for (int digit = digitValue(cursor.peek(), radix); digit >= 0;
+         digit = digitValue(cursor.peek(), radix)) {
+        value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
+        if (value > std::numeric_limits<std::uint32_t>::max()) {
+            throwOverflow(text);
+        }
+        cursor.advance();
+    }
+    if (value <= std::numeric_limits<std::uint16_t>::max()) {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+std::string takeDigits(NumberCursor& cursor) {
+    std::string digits;
+    while (isDigit(cursor.peek())) {
+        digits += cursor.peek();
+        cursor.advance();
+    }
+    return digits;
+}
+
+// Decimal exponent of the leading significant digit, used to tell an
+// overflow from an underflow when the parse is out of range.
+long long leadingMagnitude(const std::string& whole, const std::string& fraction, long long exponent) {
+    const auto firstWhole = whole.find_first_not_of('0');
+    if (firstWhole != std::string::npos) {
+        return static_cast<long long>(whole.size() - firstWhole) - 1 + exponent;
+    }
+    const auto firstFraction = fraction.find_first_not_of('0');
+    return -static_cast<long long>(firstFraction) - 1 + exponent;
+}
+
+double decimalNumber(NumberCursor& cursor, std::string_view text) {
+    bool negative = false;
+    if (cursor.peek() == '+' || cursor.peek() == '-') {
+        negative = cursor.peek() == '-';
+        cursor.advance();
+    }
+    const std::string whole = takeDigits(cursor);
+    std::string fraction;
+    if (cursor.peek() == '.') {
+        cursor.advance();
+        fraction = takeDigits(cursor);
+    }
+    if (whole.empty() && fraction.empty()) {
+        return 0.0;
+    }
+
+    long long exponent = 0;
+    const char letter = cursor.peek();
+    if (letter == 'E' || letter == 'e' || letter == 'D' || letter == 'd') {
+        // The letter belongs to the number even with no digits after it.
+        cursor.advance();
+        bool negativeExponent = false;
+        if (cursor.peek() == '+' || cursor.peek() == '-') {
+            negativeExponent = cursor.peek() == '-';
+            cursor.advance();
+        }
+        constexpr long long kExponentCap = 1'000'000;  // far past any double
+        for (const char digit : takeDigits(cursor)) {
+            exponent = std::min(exponent * 10 + (digit - '0'), kExponentCap);
+        }
+        if (negativeExponent) {
+            exponent = -exponent;
+        }
+    }
+
+    if (whole.find_first_not_of('0') == std::string::npos &&
+        fraction.find_first_not_of('0') == std::string::npos) {
+        return negative ? -0.0 : 0.0;
+    }
+
+    // from_chars reads the C form whatever the process locale says.
+    std::string normal = negative ? "-" : "";
+    normal += whole.empty() ? "0" : whole;
+    if (!fraction.empty()) {
+        normal += '.' + fraction;
+    }
+    normal += 'e' + std::to_string(exponent);
+
+    double value = 0.0;
+    const auto result = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        if (leadingMagnitude(whole, fraction, exponent) >= 0) {
+            throwOverflow(text);
+        }
+        return negative ? -0.0 : 0.0;
+    }
+    if (!std::isfinite(value)) {
+        throwOverflow(text);
+    }
+    return value;
+}
+
+}  // namespace
+
+double NumericValue(std::string_view text) {
+    NumberCursor cursor(text);
+    if (cursor.peek() == '&') {
+        cursor.advance();
+        const char kind = cursor.peek();
+        if (kind == 'H' || kind == 'h') {
+            cursor.advance();
+            return radixLiteral(cursor, 16, text);
+        }
+        if (kind == 'O' || kind == 'o') {
+            cursor.advance();
+            return radixLiteral(cursor, 8, text);
+        }
+        return 0.0;
+    }
+    return decimalNumber(cursor, text);
+}
+
+std::int32_t RoundToLong(double value) {
+    const double rounded = std::nearbyint(value);  // default mode: ties to even
+    if (!(rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+          rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
+        throw RelayFailure(FailureKind::Overflow,
+                           "overflow: " + DoubleText(value) + " does not fit in a 32-bit whole number");
+    }
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::string LongText(std::int32_t value) { return std::to_string(value); }
+
+std::string DoubleText(double value) {
+    if (std::trunc(value) == value &&
+        value >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+        value <= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+        return LongText(static_cast<std::int32_t>(value));
+    }
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    std::string text(buffer, result.ptr);
+    for (char& c : text) {
+        if (c == 'e') {
+            c = 'E';
+        }
+    }
+    return text;
+}
+
+std::string Middle(std::string_view text, std::size_t start, std::size_t length) {
+    if (start < 1 || start > text.size()) {
+        return {};
+    }
+    return std::string(text.substr(start - 1, length));
+}
+
+std::string LeftPart(std::string_view text, std::size_t length) {
+    return std::string(text.substr(0, length));
+}
+
+std::string CodeChar(std::int32_t code) {
+    if (code < 0 || code > 255) {
+        throw RelayFailure(FailureKind::Overflow,
+                           "character code " + LongText(code) + " is outside 0 to 255");
+    }
+    return std::string(1, static_cast<char>(static_cast<unsigned char>(code)));
+}
+
+}  // namespace freqrelay

@@ -1,0 +1,72 @@
+#include "Encoder.h"
+
+#include "Conversions.h"
+
+#include <stdexcept>
+
+namespace freqrelay {
+
+namespace {
+
+constexpr std::size_t kInterpretedLength = 8;  // only the file's first characters count
+constexpr double kSevenDigits = 1000000.0;     // below this one zero goes in front
+constexpr std::int16_t kOpcode = 0x0A;
+
+std::string hexLiteral(const RelayState& state, const Variant& group) {
+    return state.h + group.toText();
+}
+
+}  // namespace
+
+void Encoder::runStep(int index, RelayState& state, Display& display) {
+    switch (index) {
+    case 0: {
+        std::string& text = state.freq.text();  // no copy of a large file's text
+        text = LeftPart(text, kInterpretedLength);
+        break;
+    }
+    case 1: state.freqflo = NumericValue(state.freq.toText()); break;
+    // Written, read back and written again, as the operator has always seen it.
+    case 2: display.showIn(DoubleText(NumericValue(DoubleText(state.freqflo)))); break;
+    case 3: state.freqlon = RoundToLong(state.freqflo); break;
+    case 4: state.freq = Variant(LongText(state.freqlon)); break;
+    case 5:
+        state.freq1 = NumericValue(state.freq.toText()) < kSevenDigits ? "0" + state.freq.toText()
+                                                                       : state.freq.toText();
+        break;
+    case 6: state.f1 = Variant(Middle(state.freq1, 6, 2)); break;
+    case 7: state.f2 = Variant(Middle(state.freq1, 4, 2)); break;
+    case 8: state.f3 = Variant(Middle(state.freq1, 2, 2)); break;
+    case 9: state.f4 = LeftPart(state.freq1, 1); break;
+    case 10:
+        display.showOut(state.f4 + state.f3.toText() + state.f2.toText() + state.f1.toText());
+        break;
+    case 11: state.b1 = Variant(hexLiteral(state, state.f1)); break;
+    case 12: state.b2 = Variant(hexLiteral(state, state.f2)); break;
+    case 13: state.b3 = Variant(hexLiteral(state, state.f3)); break;
+    case 14: state.b4 = Variant(state.h + state.f4); break;
+    case 15: state.c1 = Variant(NumericValue(state.b1.toText())); break;
+    case 16: state.c2 = Variant(NumericValue(state.b2.toText())); break;
+    case 17: state.c3 = Variant(NumericValue(state.b3.toText())); break;
+    case 18: state.c4 = Variant(NumericValue(state.b4.toText())); break;
+    case 19: state.c5 = Variant(kOpcode); break;
+    default: throw std::out_of_range("no encoding step " + std::to_string(index));
+    }
+}
+
+void Encoder::encode(RelayState& state, Display& display) {
+    for (int step = 0; step < kStepCount; ++step) {
+        runStep(step, state, display);
+    }
+}
+
+const std::string& Encoder::buildCommand(RelayState& state) {
+    std::string command;
+    for (const Variant* byte : {&state.c1, &state.c2, &state.c3, &state.c4, &state.c5}) {
+        command += CodeChar(RoundToLong(byte->toNumber()));
+    }
+    state.fr = Variant(std::move(command));
+    return state.fr.text();
+}
+
+}  // namespace freqrelay

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Display.h"
+#include "RelayState.h"
+
+#include <string>
+
+namespace freqrelay {
+
+// Turning the file's text into the In text, the Out text and the five
+// command byte values. The encoding is a fixed list of single assignments so
+// that the poll loop can repeat exactly the one that failed.
+class Encoder {
+public:
+    static constexpr int kStepCount = 20;
+
+    // Runs step `index` (0 to kStepCount - 1). Reads freq (the file's whole
+    // text) and h; only the rounding step can fail, on a number that does
+    // not fit in 32 bits (and the parse, on one beyond a double).
+    static void runStep(int index, RelayState& state, Display& display);
+
+    // All steps in order.
+    static void encode(RelayState& state, Display& display);
+
+    // fr := the five command characters from c1 to c5; empty fields count as 0.
+    static const std::string& buildCommand(RelayState& state);
+};
+
+}  // namespace freqrelay

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "TextFile.h"
+
+#include <cstddef>
+#include <string>
+
+namespace freqrelay {
+
+// Reads a regular file through POSIX calls. Anything else under the name
+// (a FIFO, a directory, a device) fails to open, so that the poll loop
+// neither blocks on it nor reads it without end.
+class FileReader final : public TextFile {
+public:
+    explicit FileReader(std::string path);
+    ~FileReader() override;
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    void open() override;
+    bool atEnd() const override { return atEnd_; }
+    void readInto(std::string& text) override;
+    void close() noexcept override;
+    bool isOpen() const noexcept override { return fd_ >= 0; }
+
+    const std::string& path() const noexcept { return path_; }
+
+private:
+    [[noreturn]] void fail(const std::string& reason) const;
+
+    std::string path_;
+    int fd_ = -1;
+    bool atEnd_ = false;
+    std::size_t sizeAtOpen_ = 0;
+};
+
+}  // namespace freqrelay

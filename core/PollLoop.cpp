@@ -1,0 +1,89 @@
+#include "PollLoop.h"
+
+#include "Encoder.h"
+#include "RelayFailure.h"
+
+namespace freqrelay {
+
+PollLoop::PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display,
+                   CommandSteps& sender)
+    : state_(state), host_(host), file_(file), display_(display), sender_(sender) {}
+
+void PollLoop::run() {
+    state_.h = "&H";
+    state_.freqold = Variant("");
+
+    Position at;
+    for (;;) {
+        const Step running = at.step;
+        try {
+            at = runStep(at);
+        } catch (const RelayFailure& failure) {
+            if (!armed_) {
+                throw;
+            }
+            if (failure.repeatingCannotCure()) {
+                // The same number would overflow again on every retry and the
+                // file would never be read again. freqold already holds this
+                // text, so nothing is sent until the text changes.
+                file_.close();
+                at = Position{};
+                continue;
+            }
+            host_.pump();
+            if (host_.quitRequested()) {
+                return;
+            }
+            host_.pause(kPollPause);
+            // `at` is unchanged: the failed step runs again.
+        }
+        // QUIT is only ever asked for inside a pump; the loop goes no further.
+        if (running == Step::Pump && host_.quitRequested()) {
+            return;
+        }
+    }
+}
+
+PollLoop::Position PollLoop::runStep(Position at) {
+    switch (at.step) {
+    case Step::ClearText:
+        state_.freq.text().clear();
+        return {Step::Pump};
+    case Step::Pump:
+        host_.pump();
+        return {Step::Pause};
+    case Step::Pause:
+        host_.pause(kPollPause);
+        return {Step::Arm};
+    case Step::Arm:
+        armed_ = true;
+        return {Step::Open};
+    case Step::Open:
+        file_.open();
+        return {Step::TestEnd};
+    case Step::TestEnd:
+        return {file_.atEnd() ? Step::Close : Step::Read};
+    case Step::Read:
+        file_.readInto(state_.freq.text());
+        return {Step::TestEnd};
+    case Step::Close:
+        file_.close();
+        return {Step::Compare};
+    case Step::Compare:
+        return {state_.freq == state_.freqold ? Step::ClearText : Step::Store};
+    case Step::Store:
+        state_.freqold = state_.freq;  // the whole text, before it is cut to eight characters
+        return {Step::Encode};
+    case Step::Encode:
+        Encoder::runStep(at.index, state_, display_);
+        return at.index + 1 < Encoder::kStepCount ? Position{Step::Encode, at.index + 1}
+                                                  : Position{Step::Send};
+    case Step::Send:
+        sender_.runStep(at.index);
+        return at.index + 1 < sender_.stepCount() ? Position{Step::Send, at.index + 1}
+                                                  : Position{Step::ClearText};
+    }
+    return {};
+}
+
+}  // namespace freqrelay

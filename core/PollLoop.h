@@ -1,0 +1,47 @@
+#pragma once
+
+#include "CommandSteps.h"
+#include "Display.h"
+#include "LoopHost.h"
+#include "RelayState.h"
+#include "TextFile.h"
+
+#include <chrono>
+
+namespace freqrelay {
+
+inline constexpr std::chrono::milliseconds kPollPause{250};
+
+// Reads the frequency file about four times a second and, whenever its whole
+// text has changed, encodes and sends it. Every failing step is repeated
+// after a pump and a pause, exactly that step and not the iteration, except
+// an overflow of the number, which repeating cannot cure: the iteration is
+// then abandoned and the file polled again.
+class PollLoop {
+public:
+    // One step of an iteration; Encode and Send hold several steps each.
+    enum class Step { ClearText, Pump, Pause, Arm, Open, TestEnd, Read, Close, Compare, Store, Encode, Send };
+
+    struct Position {
+        Step step = Step::ClearText;
+        int index = 0;  // within Encode or Send
+        friend bool operator==(const Position&, const Position&) = default;
+    };
+
+    PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display, CommandSteps& sender);
+
+    // Sets up the state and polls until the host asks to quit.
+    void run();
+
+private:
+    Position runStep(Position at);
+
+    RelayState& state_;
+    LoopHost& host_;
+    TextFile& file_;
+    Display& display_;
+    CommandSteps& sender_;
+    bool armed_ = false;
+};
+
+}  // namespace freqrelay

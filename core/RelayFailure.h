@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace freqrelay {
+
+// What went wrong in a step. The poll loop decides by the kind whether
+// waiting and repeating the step can help.
+enum class FailureKind { Overflow, File, Port, Settings };
+
+// The one run-time failure a relay step raises. Its message names the
+// file, port or value that failed.
+class RelayFailure : public std::runtime_error {
+public:
+    RelayFailure(FailureKind kind, const std::string& message);
+
+    FailureKind kind() const noexcept { return kind_; }
+
+    // An overflow comes from the number in the file itself: repeating the
+    // step gives the same overflow again, so only a new text can help.
+    bool repeatingCannotCure() const noexcept { return kind_ == FailureKind::Overflow; }
+
+private:
+    FailureKind kind_;
+};
+
+const char* failureKindName(FailureKind kind) noexcept;
+
+}  // namespace freqrelay

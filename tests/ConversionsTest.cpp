@@ -1,0 +1,153 @@
+#include "Conversions.h"
+#include "RelayFailure.h"
+#include "Variant.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+using namespace freqrelay;
+
+namespace {
+
+void expectOverflow(auto&& call) {
+    try {
+        call();
+        FAIL() << "expected an overflow";
+    } catch (const RelayFailure& failure) {
+        EXPECT_EQ(failure.kind(), FailureKind::Overflow);
+        EXPECT_TRUE(failure.repeatingCannotCure());
+    }
+}
+
+}  // namespace
+
+TEST(NumericValue, ReadsDecimalNumbersAndStopsAtTheFirstForeignCharacter) {
+    EXPECT_DOUBLE_EQ(NumericValue("14250000"), 14250000.0);
+    EXPECT_DOUBLE_EQ(NumericValue("28500.5"), 28500.5);
+    EXPECT_DOUBLE_EQ(NumericValue("-1234567"), -1234567.0);
+    EXPECT_DOUBLE_EQ(NumericValue("+42"), 42.0);
+    EXPECT_DOUBLE_EQ(NumericValue("7050000 kHz"), 7050000.0);
+    EXPECT_DOUBLE_EQ(NumericValue("12\r34"), 12.0);
+    EXPECT_DOUBLE_EQ(NumericValue("1.2.3"), 1.2);
+}
+
+TEST(NumericValue, SkipsBlanksTabsAndLineFeedsAnywhere) {
+    EXPECT_DOUBLE_EQ(NumericValue("7050 12"), 705012.0);
+    EXPECT_DOUBLE_EQ(NumericValue("\t\n 7\t0\n5"), 705.0);
+    EXPECT_DOUBLE_EQ(NumericValue("- 5"), -5.0);
+    EXPECT_DOUBLE_EQ(NumericValue("1 e 3"), 1000.0);
+}
+
+TEST(NumericValue, NoNumberAtTheStartGivesZero) {
+    EXPECT_EQ(NumericValue(""), 0.0);
+    EXPECT_EQ(NumericValue("\r\n"), 0.0);
+    EXPECT_EQ(NumericValue("abc"), 0.0);
+    EXPECT_EQ(NumericValue("-"), 0.0);
+    EXPECT_EQ(NumericValue("."), 0.0);
+    EXPECT_EQ(NumericValue(std::string("\0" "12", 3)), 0.0);
+}
+
+TEST(NumericValue, ExponentWithEOrDAndALetterWithoutDigitsIsIgnored) {
+    EXPECT_DOUBLE_EQ(NumericValue("1E3"), 1000.0);
+    EXPECT_DOUBLE_EQ(NumericValue("1d3"), 1000.0);
+    EXPECT_DOUBLE_EQ(NumericValue("25e-1"), 2.5);
+    EXPECT_DOUBLE_EQ(NumericValue("5E"), 5.0);
+    EXPECT_DOUBLE_EQ(NumericValue("5E+x"), 5.0);
+    EXPECT_DOUBLE_EQ(NumericValue(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(NumericValue("-.25"), -0.25);
+}
+
+TEST(NumericValue, HexadecimalAndOctalLiterals) {
+    EXPECT_EQ(NumericValue("&H1F"), 31.0);
+    EXPECT_EQ(NumericValue("&h1f"), 31.0);
+    EXPECT_EQ(NumericValue("&H99"), 153.0);
+    EXPECT_EQ(NumericValue("&O17"), 15.0);
+    EXPECT_EQ(NumericValue("&o8"), 0.0);
+    EXPECT_EQ(NumericValue("&H"), 0.0);
+    EXPECT_EQ(NumericValue("&H-1"), 0.0);
+    EXPECT_EQ(NumericValue("&HFFFF"), -1.0);
+    EXPECT_EQ(NumericValue("&H8000"), -32768.0);
+    EXPECT_EQ(NumericValue("&HFFFFFF"), 16777215.0);
+    EXPECT_EQ(NumericValue("&HFFFFFFFF"), -1.0);
+    EXPECT_EQ(NumericValue("&X12"), 0.0);
+}
+
+TEST(NumericValue, OnlyTheFullStopIsADecimalPointWhateverTheLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        std::setlocale(LC_NUMERIC, "C.UTF-8");
+    }
+    EXPECT_DOUBLE_EQ(NumericValue("1,5"), 1.0);
+    EXPECT_DOUBLE_EQ(NumericValue("1.5"), 1.5);
+    EXPECT_EQ(DoubleText(1.5), "1.5");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(NumericValue, BeyondADoubleIsAnOverflowButTinyIsZero) {
+    expectOverflow([] { NumericValue("1E999"); });
+    expectOverflow([] { NumericValue("-9D400"); });
+    EXPECT_EQ(NumericValue("1E-999"), 0.0);
+    EXPECT_EQ(NumericValue("0E999"), 0.0);
+}
+
+TEST(RoundToLong, TiesGoToTheEvenNeighbour) {
+    EXPECT_EQ(RoundToLong(28500.5), 28500);
+    EXPECT_EQ(RoundToLong(28501.5), 28502);
+    EXPECT_EQ(RoundToLong(-2.5), -2);
+    EXPECT_EQ(RoundToLong(2.4999), 2);
+    EXPECT_EQ(RoundToLong(2147483647.4), 2147483647);
+    EXPECT_EQ(RoundToLong(-2147483648.0), -2147483647 - 1);
+}
+
+TEST(RoundToLong, OutsideThirtyTwoBitsIsAnOverflow) {
+    expectOverflow([] { RoundToLong(1e10); });
+    expectOverflow([] { RoundToLong(2147483647.5); });
+    expectOverflow([] { RoundToLong(-2147483649.0); });
+}
+
+TEST(DoubleText, WholeNumbersArePlainDigits) {
+    EXPECT_EQ(DoubleText(14250000.0), "14250000");
+    EXPECT_EQ(DoubleText(-7.0), "-7");
+    EXPECT_EQ(DoubleText(-0.0), "0");
+    EXPECT_EQ(DoubleText(10000000000.0), "10000000000");
+}
+
+TEST(DoubleText, OtherValuesHaveFifteenSignificantDigits) {
+    EXPECT_EQ(DoubleText(28500.5), "28500.5");
+    EXPECT_EQ(DoubleText(0.1 + 0.2), "0.3");
+    EXPECT_EQ(DoubleText(1.5e-5), "1.5E-05");
+    EXPECT_EQ(DoubleText(1e300), "1E+300");
+    EXPECT_DOUBLE_EQ(NumericValue(DoubleText(1.5e-5)), 1.5e-5);
+}
+
+TEST(TextParts, MiddleAndLeftPartCutLikeTheOldRuntime) {
+    EXPECT_EQ(Middle("14250000", 6, 2), "00");
+    EXPECT_EQ(Middle("028500", 6, 2), "0");
+    EXPECT_EQ(Middle("00", 6, 2), "");
+    EXPECT_EQ(Middle("00", 2, 2), "0");
+    EXPECT_EQ(LeftPart("14250000\r\n", 8), "14250000");
+    EXPECT_EQ(LeftPart("12", 8), "12");
+    EXPECT_EQ(LongText(-1234567), "-1234567");
+}
+
+TEST(CodeChar, GivesOneCharacterOfThatCode) {
+    EXPECT_EQ(CodeChar(0), std::string(1, '\0'));
+    EXPECT_EQ(CodeChar(0x99), std::string(1, '\x99'));
+    EXPECT_THROW(CodeChar(256), RelayFailure);
+    EXPECT_THROW(CodeChar(-1), RelayFailure);
+}
+
+TEST(Variant, EmptyReadsAsZeroAndAsEmptyText) {
+    Variant empty;
+    EXPECT_EQ(empty.toNumber(), 0.0);
+    EXPECT_EQ(empty.toText(), "");
+    EXPECT_TRUE(empty.isEmpty());
+    Variant integer(static_cast<std::int16_t>(10));
+    EXPECT_EQ(integer.toNumber(), 10.0);
+    EXPECT_FALSE(Variant("") == Variant());
+    Variant number(3.0);
+    number.text() += "ab";
+    EXPECT_EQ(number.toText(), "ab");
+}
