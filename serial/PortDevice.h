@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace freqrelay {
+
+// The device behind serial port `port`: the environment variable
+// FREQRELAY_PORT<port> when it is set (a USB adapter, a pseudo-terminal),
+// otherwise the system's own numbering, /dev/ttyS<port-1> or COM<port>.
+std::string devicePathForPort(int port);
+
+}  // namespace freqrelay

@@ -1,0 +1,207 @@
+#include "QtSerialControl.h"
+
+#include "PortDevice.h"
+#include "RelayFailure.h"
+
+#include <QByteArray>
+
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace freqrelay {
+
+namespace {
+
+QSerialPort::Parity toQt(SerialSettings::Parity parity) {
+    switch (parity) {
+    case SerialSettings::Parity::None: return QSerialPort::NoParity;
+    case SerialSettings::Parity::Even: return QSerialPort::EvenParity;
+    case SerialSettings::Parity::Odd: return QSerialPort::OddParity;
+    case SerialSettings::Parity::Mark: return QSerialPort::MarkParity;
+    case SerialSettings::Parity::Space: return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(SerialSettings::StopBits stopBits) {
+    switch (stopBits) {
+    case SerialSettings::StopBits::One: return QSerialPort::OneStop;
+    case SerialSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+    case SerialSettings::StopBits::Two: return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+}  // namespace
+
+QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout)
+    : writeTimeout_(writeTimeout) {}
+
+QtSerialControl::~QtSerialControl() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+}
+
+std::string QtSerialControl::device() const {
+    return port_.isOpen() ? openDevice_ : devicePathForPort(commPort_);
+}
+
+void QtSerialControl::fail(const std::string& reason) const {
+    throw RelayFailure(FailureKind::Port, device() + ": " + reason);
+}
+
+void QtSerialControl::setCommPort(std::int16_t port) {
+    if (port_.isOpen()) {
+        fail("port already open");
+    }
+    if (port < 1) {
+        throw RelayFailure(FailureKind::Port, "invalid port number " + std::to_string(port));
+    }
+    commPort_ = port;
+}
+
+void QtSerialControl::setSettings(const std::string& settings) {
+    settings_ = SerialSettings::parse(settings);
+    if (port_.isOpen()) {
+        applySettings();
+    }
+}
+
+void QtSerialControl::setRTSEnable(bool enable) {
+    rtsEnable_ = enable;
+    if (port_.isOpen()) {
+        applyRts();
+    }
+}
+
+void QtSerialControl::setInBufferCount(std::int16_t count) {
+    // Only emptying the buffer means anything; received data is never read.
+    if (count == 0 && port_.isOpen()) {
+        port_.clear(QSerialPort::Input);
+    }
+}
+
+void QtSerialControl::applySettings() {
+#ifndef Q_OS_WIN
+    // termios has no 1.5 stop bits, and QSerialPort would quietly send 1.
+    if (settings_.stopBits == SerialSettings::StopBits::OneAndHalf) {
+        fail("1.5 stop bits are not supported on this system");
+    }
+#endif
+    // Before opening these only record the settings; open() applies them and
+    // fails on any the platform cannot apply.
+    const bool applied =
+        port_.setBaudRate(settings_.baudRate) &&
+        port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
+        port_.setParity(toQt(settings_.parity)) && port_.setStopBits(toQt(settings_.stopBits));
+    if (!applied) {
+        fail("cannot apply the line settings: " + port_.errorString().toStdString());
+    }
+}
+
+void QtSerialControl::applyRts() {
+    if (port_.setRequestToSend(rtsEnable_)) {
+        return;
+    }
+    // A device without modem lines (a pseudo-terminal) cannot hold RTS at
+    // all, which leaves it as inactive as asked.
+    if (port_.error() == QSerialPort::UnsupportedOperationError) {
+        port_.clearError();
+        return;
+    }
+    fail("cannot set RTS: " + port_.errorString().toStdString());
+}
+
+void QtSerialControl::setPortOpen(bool open) {
+    if (open) {
+        this->open();
+    } else {
+        close();
+    }
+}
+
+void QtSerialControl::open() {
+    if (port_.isOpen()) {
+        fail("port already open");
+    }
+    openDevice_ = devicePathForPort(commPort_);
+    port_.setPortName(QString::fromStdString(openDevice_));
+    port_.clearError();
+    applySettings();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        fail(port_.errorString().toStdString());
+    }
+    try {
+        applyRts();
+    } catch (const RelayFailure&) {
+        port_.close();
+        throw;
+    }
+}
+
+void QtSerialControl::setOutput(const std::string& data) {
+    if (!port_.isOpen()) {
+        fail("port is not open");
+    }
+    const QByteArray bytes(data.data(), static_cast<qsizetype>(data.size()));
+    if (port_.write(bytes) != bytes.size()) {
+        fail("write failed: " + port_.errorString().toStdString());
+    }
+    // Hand every byte to the system now, within a bounded time, so that a
+    // stalled line is a failure and not a hang.
+    const auto deadline = std::chrono::steady_clock::now() + writeTimeout_;
+    while (port_.bytesToWrite() > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !port_.waitForBytesWritten(static_cast<int>(left.count()))) {
+            const bool timedOut = port_.error() == QSerialPort::NoError ||
+                                  port_.error() == QSerialPort::TimeoutError;
+            fail(timedOut ? "write timed out" : "write failed: " + port_.errorString().toStdString());
+        }
+    }
+}
+
+void QtSerialControl::close() {
+    if (!port_.isOpen()) {
+        return;
+    }
+    drain();
+    port_.close();
+}
+
+void QtSerialControl::drain() {
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(port_.handle());
+    // Wait for the driver's queue with a deadline, so that a line held by
+    // flow control fails instead of freezing the relay; then tcdrain for the
+    // last bytes in the hardware.
+    const auto deadline = std::chrono::steady_clock::now() + writeTimeout_;
+    for (int queued = 0; ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0;) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            fail("output did not drain");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    while (::tcdrain(fd) != 0) {
+        if (errno != EINTR) {
+            fail(std::string("drain failed: ") + std::strerror(errno));
+        }
+    }
+#elif defined(Q_OS_WIN)
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) {
+        fail("flush failed");
+    }
+#endif
+}
+
+}  // namespace freqrelay

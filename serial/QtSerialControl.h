@@ -1,0 +1,61 @@
+#pragma once
+
+#include "SerialControl.h"
+#include "SerialSettings.h"
+
+#include <QSerialPort>
+
+#include <chrono>
+#include <string>
+
+namespace freqrelay {
+
+inline constexpr std::chrono::milliseconds kWriteTimeout{2000};
+
+// The serial control over QSerialPort. Port numbers map to devices through
+// devicePathForPort. Closing waits until every byte written has left for the
+// wire, because QSerialPort::close() restores the earlier line settings and
+// drops whatever is still buffered.
+class QtSerialControl final : public SerialControl {
+public:
+    explicit QtSerialControl(std::chrono::milliseconds writeTimeout = kWriteTimeout);
+    ~QtSerialControl() override;
+    QtSerialControl(const QtSerialControl&) = delete;
+    QtSerialControl& operator=(const QtSerialControl&) = delete;
+
+    void setCommPort(std::int16_t port) override;
+    void setInputMode(std::int32_t mode) override { inputMode_ = mode; }
+    void setSettings(const std::string& settings) override;
+    void setRTSEnable(bool enable) override;
+    void setRThreshold(std::int16_t threshold) override { rThreshold_ = threshold; }
+    void setInputLen(std::int16_t length) override { inputLen_ = length; }
+    void setInBufferCount(std::int16_t count) override;
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return port_.isOpen(); }
+    void setOutput(const std::string& data) override;
+
+    // What the open port was given, as the control applied it.
+    const SerialSettings& settings() const noexcept { return settings_; }
+    // The device the next opening uses (or the open port uses).
+    std::string device() const;
+
+private:
+    [[noreturn]] void fail(const std::string& reason) const;
+    void applySettings();
+    void applyRts();
+    void open();
+    void close();
+    void drain();
+
+    QSerialPort port_;
+    std::chrono::milliseconds writeTimeout_;
+    std::int16_t commPort_ = 1;
+    std::string openDevice_;
+    SerialSettings settings_;
+    bool rtsEnable_ = false;
+    std::int32_t inputMode_ = 0;
+    std::int16_t rThreshold_ = 0;
+    std::int16_t inputLen_ = 0;
+};
+
+}  // namespace freqrelay

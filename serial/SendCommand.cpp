@@ -1,0 +1,36 @@
+#include "SendCommand.h"
+
+#include "Encoder.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace freqrelay {
+
+SendCommand::SendCommand(SerialControl& control, RelayState& state)
+    : control_(control), state_(state) {}
+
+void SendCommand::runStep(int index) {
+    switch (index) {
+    case 0: control_.setCommPort(1); break;
+    case 1: control_.setInputMode(0); break;  // text mode
+    case 2: control_.setSettings(kLineSettings); break;
+    case 3: control_.setRTSEnable(false); break;
+    case 4: control_.setRThreshold(1); break;
+    case 5: control_.setInputLen(0); break;
+    case 6: control_.setInBufferCount(0); break;
+    case 7: control_.setPortOpen(true); break;
+    case 8: Encoder::buildCommand(state_); break;
+    case 9: control_.setOutput(state_.fr.toText()); break;
+    case 10: control_.setPortOpen(false); break;
+    default: throw std::out_of_range("no send step " + std::to_string(index));
+    }
+}
+
+void SendCommand::run() {
+    for (int step = 0; step < kStepCount; ++step) {
+        runStep(step);
+    }
+}
+
+}  // namespace freqrelay

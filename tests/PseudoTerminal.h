@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <termios.h>
+
+// A pseudo-terminal pair standing in for a serial line. The test keeps only
+// the master; the relay opens the slave by its path, so when the relay
+// closes it, the master sees a hang-up.
+class PseudoTerminal {
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    const std::string& slavePath() const { return slavePath_; }
+
+    // Bytes that arrive within `wait`, stopping early once `count` are in.
+    std::string read(std::size_t count, std::chrono::milliseconds wait);
+    // True while nobody holds the slave open.
+    bool hungUp() const;
+    // Waits up to `wait` for the hang-up.
+    bool waitForHangUp(std::chrono::milliseconds wait) const;
+    // The slave's line settings, read through the master.
+    termios lineSettings() const;
+    // Ends the pair, as when a USB adapter is pulled.
+    void closeMaster();
+
+private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+// Maps serial port 1 to a device for the life of the object.
+class ScopedPort1 {
+public:
+    explicit ScopedPort1(const std::string& device);
+    ~ScopedPort1();
+    ScopedPort1(const ScopedPort1&) = delete;
+    ScopedPort1& operator=(const ScopedPort1&) = delete;
+};
+
+// "00 50 42 01 0A"
+std::string hexBytes(const std::string& bytes);

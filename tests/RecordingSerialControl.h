@@ -1,0 +1,44 @@
+#pragma once
+
+#include "RelayFailure.h"
+#include "SerialControl.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+// Logs every property the relay sets, and can fail chosen calls.
+class RecordingSerialControl final : public freqrelay::SerialControl {
+public:
+    void setCommPort(std::int16_t port) override { record("CommPort=" + std::to_string(port)); }
+    void setInputMode(std::int32_t mode) override { record("InputMode=" + std::to_string(mode)); }
+    void setSettings(const std::string& settings) override { record("Settings=" + settings); }
+    void setRTSEnable(bool enable) override { record(std::string("RTSEnable=") + (enable ? "1" : "0")); }
+    void setRThreshold(std::int16_t threshold) override { record("RThreshold=" + std::to_string(threshold)); }
+    void setInputLen(std::int16_t length) override { record("InputLen=" + std::to_string(length)); }
+    void setInBufferCount(std::int16_t count) override { record("InBufferCount=" + std::to_string(count)); }
+    void setPortOpen(bool open) override {
+        record(std::string("PortOpen=") + (open ? "1" : "0"));
+        isOpen = open;
+    }
+    bool portOpen() const override { return isOpen; }
+    void setOutput(const std::string& data) override {
+        record("Output");
+        written.push_back(data);
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::string> written;
+    bool isOpen = false;
+    // Calls (by their logged text) that fail, each as many times as listed.
+    std::multiset<std::string> failing;
+
+private:
+    void record(const std::string& call) {
+        if (const auto found = failing.find(call); found != failing.end()) {
+            failing.erase(found);
+            throw freqrelay::RelayFailure(freqrelay::FailureKind::Port, "fake: " + call + " failed");
+        }
+        calls.push_back(call);
+    }
+};

@@ -1,0 +1,219 @@
+#include "PortDevice.h"
+#include "PseudoTerminal.h"
+#include "QtSerialControl.h"
+#include "RecordingSerialControl.h"
+#include "RelayFailure.h"
+#include "RecordingDisplay.h"
+#include "Encoder.h"
+#include "SendCommand.h"
+#include "SerialSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace freqrelay;
+using namespace std::chrono_literals;
+
+namespace {
+
+RelayState encodedState(const std::string& fileText) {
+    RelayState state;
+    RecordingDisplay display;
+    state.h = "&H";
+    state.freq = Variant(fileText);
+    Encoder::encode(state, display);
+    return state;
+}
+
+}  // namespace
+
+TEST(SerialSettings, ReadsTheTextForm) {
+    const SerialSettings settings = SerialSettings::parse("4800,N,8,2");
+    EXPECT_EQ(settings.baudRate, 4800);
+    EXPECT_EQ(settings.parity, SerialSettings::Parity::None);
+    EXPECT_EQ(settings.dataBits, 8);
+    EXPECT_EQ(settings.stopBits, SerialSettings::StopBits::Two);
+    EXPECT_EQ(SerialSettings::parse("9600,e,7,1.5").stopBits, SerialSettings::StopBits::OneAndHalf);
+    EXPECT_EQ(SerialSettings::parse("300,M,5,1").parity, SerialSettings::Parity::Mark);
+}
+
+TEST(SerialSettings, MalformedTextIsASettingsFailureThatQuotesIt) {
+    for (const std::string text : {"4800,X,8,2", "4800,N,9,2", "4800,N,8,3", "fast,N,8,2", "4800,N,8",
+                                   "", "4800,N,8,2,1", "-4800,N,8,2", "4800,NN,8,2"}) {
+        try {
+            SerialSettings::parse(text);
+            ADD_FAILURE() << "accepted \"" << text << "\"";
+        } catch (const RelayFailure& failure) {
+            EXPECT_EQ(failure.kind(), FailureKind::Settings);
+            EXPECT_NE(std::string(failure.what()).find('"' + text + '"'), std::string::npos) << failure.what();
+        }
+    }
+}
+
+TEST(PortDevice, MapsPortOneThroughTheEnvironment) {
+    ::unsetenv("FREQRELAY_PORT1");
+    EXPECT_EQ(devicePathForPort(1), "/dev/ttyS0");
+    EXPECT_EQ(devicePathForPort(3), "/dev/ttyS2");
+    ScopedPort1 mapped("/dev/ttyUSB0");
+    EXPECT_EQ(devicePathForPort(1), "/dev/ttyUSB0");
+    EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
+}
+
+TEST(SendCommand, ConfiguresOpensWritesAndClosesInThatOrder) {
+    RecordingSerialControl control;
+    RelayState state = encodedState("14250000");
+    SendCommand(control, state).run();
+    const std::vector<std::string> expected{"CommPort=1",   "InputMode=0", "Settings=4800,N,8,2",
+                                            "RTSEnable=0",  "RThreshold=1", "InputLen=0",
+                                            "InBufferCount=0", "PortOpen=1", "Output", "PortOpen=0"};
+    EXPECT_EQ(control.calls, expected);
+    ASSERT_EQ(control.written.size(), 1u);
+    EXPECT_EQ(hexBytes(control.written[0]), "00 50 42 01 0A");
+    EXPECT_EQ(hexBytes(state.fr.toText()), "00 50 42 01 0A");
+}
+
+TEST(SendCommand, StraightThroughStopsAtTheFailedStep) {
+    RecordingSerialControl control;
+    control.failing.insert("PortOpen=1");
+    RelayState state = encodedState("7050000");
+    SendCommand sender(control, state);
+    EXPECT_THROW(sender.run(), RelayFailure);
+    EXPECT_TRUE(control.written.empty());
+    // Resuming at the opening finishes the command.
+    for (int step = 7; step < SendCommand::kStepCount; ++step) {
+        sender.runStep(step);
+    }
+    ASSERT_EQ(control.written.size(), 1u);
+    EXPECT_EQ(hexBytes(control.written[0]), "00 00 05 07 0A");
+    EXPECT_FALSE(control.isOpen);
+}
+
+class QtSerialControlOnPty : public testing::Test {
+protected:
+    PseudoTerminal pty;
+    ScopedPort1 port1{pty.slavePath()};
+    QtSerialControl control{200ms};
+};
+
+TEST_F(QtSerialControlOnPty, PutsExactlyTheFiveBytesOnTheLine) {
+    RelayState state = encodedState("14250000");
+    SendCommand(control, state).run();
+    EXPECT_FALSE(control.portOpen());
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
+    EXPECT_EQ(pty.read(1, 100ms), "");
+}
+
+TEST_F(QtSerialControlOnPty, BeforeAnyEncodingSendsFiveZeroBytes) {
+    RelayState state;
+    SendCommand(control, state).run();
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 00 00 00");
+}
+
+TEST_F(QtSerialControlOnPty, LineIsAt4800BaudWithTwoStopBitsWhileOpen) {
+    // Start from other settings, as another program may have left the port.
+    termios other = pty.lineSettings();
+    ::cfsetspeed(&other, B9600);
+    other.c_cflag &= ~CSTOPB;
+    RelayState state = encodedState("7050000");
+    SendCommand sender(control, state);
+    for (int step = 0; step <= 7; ++step) {
+        sender.runStep(step);
+    }
+    ASSERT_TRUE(control.portOpen());
+    const termios line = pty.lineSettings();
+    EXPECT_EQ(::cfgetospeed(&line), B4800);
+    EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+    // A pty forces 8 bits and no parity; check what the control applied.
+    EXPECT_EQ(control.settings().dataBits, 8);
+    EXPECT_EQ(control.settings().parity, SerialSettings::Parity::None);
+    for (int step = 8; step < SendCommand::kStepCount; ++step) {
+        sender.runStep(step);
+    }
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 05 07 0A");
+}
+
+TEST_F(QtSerialControlOnPty, PortIsClosedAfterEveryCommand) {
+    RelayState first = encodedState("14250000");
+    RelayState second = encodedState("7050000");
+    ASSERT_TRUE(pty.hungUp());
+    SendCommand(control, first).run();
+    EXPECT_TRUE(pty.waitForHangUp(1s));
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
+    SendCommand(control, second).run();
+    EXPECT_TRUE(pty.waitForHangUp(1s));
+    EXPECT_EQ(hexBytes(pty.read(10, 300ms)), "00 00 05 07 0A");
+}
+
+TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
+    const auto folder = std::filesystem::temp_directory_path() / ("freqrelay-port-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto link = folder / "radio";
+    std::filesystem::remove(link);
+    ScopedPort1 absent(link.string());
+
+    RelayState state = encodedState("14250000");
+    SendCommand sender(control, state);
+    for (int step = 0; step < 7; ++step) {
+        sender.runStep(step);
+    }
+    try {
+        sender.runStep(7);
+        FAIL() << "opening an absent device must fail";
+    } catch (const RelayFailure& failure) {
+        EXPECT_EQ(failure.kind(), FailureKind::Port);
+        EXPECT_NE(std::string(failure.what()).find(link.string()), std::string::npos) << failure.what();
+    }
+    EXPECT_FALSE(control.portOpen());
+
+    std::filesystem::create_symlink(pty.slavePath(), link);
+    for (int step = 7; step < SendCommand::kStepCount; ++step) {
+        sender.runStep(step);
+    }
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(QtSerialControlOnPty, SettingsThePlatformCannotApplyFailAtTheOpening) {
+    control.setSettings("4800,N,8,1.5");
+    EXPECT_THROW(control.setPortOpen(true), RelayFailure);
+    EXPECT_FALSE(control.portOpen());
+}
+
+TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
+    control.setSettings(SendCommand::kLineSettings);
+    control.setPortOpen(true);
+    const int slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    ::tcflow(slave, TCOOFF);
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        control.setOutput(std::string(5, '\0'));
+        control.setPortOpen(false);
+        FAIL() << "a stopped line must fail";
+    } catch (const RelayFailure& failure) {
+        EXPECT_EQ(failure.kind(), FailureKind::Port);
+        EXPECT_NE(std::string(failure.what()).find(pty.slavePath()), std::string::npos) << failure.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    ::tcflow(slave, TCOON);
+    ::close(slave);
+}
+
+TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
+    QtSerialControl other;
+    other.setPortOpen(true);
+    EXPECT_THROW(control.setPortOpen(true), RelayFailure);
+    other.setPortOpen(false);
+    EXPECT_NO_THROW(control.setPortOpen(true));
+}
+
+TEST_F(QtSerialControlOnPty, CommPortCannotChangeWhileOpen) {
+    control.setPortOpen(true);
+    EXPECT_THROW(control.setCommPort(1), RelayFailure);
+    control.setPortOpen(false);
+    EXPECT_NO_THROW(control.setCommPort(1));
+}
