@@ -6,7 +6,7 @@
 #include <vector>
 
 // Keeps every In and Out text shown, in order.
-class RecordingDisplay final : public freqrelay::Display {
+class RecordingDisplay : public freqrelay::Display {
 public:
     void showIn(const std::string& text) override { in.push_back(text); }
     void showOut(const std::string& text) override { out.push_back(text); }

@@ -1,0 +1,244 @@
+#include "Encoder.h"
+#include "PollLoop.h"
+#include "RecordingDisplay.h"
+#include "RelayFailure.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+using namespace freqrelay;
+
+namespace {
+
+std::string hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += (text.empty() ? "" : " ") + std::string{digits[byte >> 4], digits[byte & 15]};
+    }
+    return text;
+}
+
+// Everything the loop touches, recording a trace of what it did.
+struct Rig : LoopHost, TextFile, CommandSteps {
+    // LoopHost
+    void pump() override {
+        ++pumps;
+        trace.push_back("pump");
+        if (onPump) {
+            onPump(pumps);
+        }
+    }
+    void pause(std::chrono::milliseconds duration) override { pauses.push_back(duration); }
+    bool quitRequested() const override { return quit; }
+
+    // TextFile: the content is read three characters at a time.
+    void open() override {
+        trace.push_back("open");
+        failIfAsked("open");
+        if (!content) {
+            throw RelayFailure(FailureKind::File, "ft1000file: No such file or directory");
+        }
+        isOpenNow = true;
+        position = 0;
+    }
+    bool atEnd() const override { return position >= content->size() && readPastEnd; }
+    void readInto(std::string& text) override {
+        trace.push_back("read");
+        failIfAsked("read");
+        readPastEnd = position >= content->size();
+        text += content->substr(position, 3);
+        position = std::min(position + 3, content->size());
+    }
+    void close() noexcept override { isOpenNow = false; }
+    bool isOpen() const noexcept override { return isOpenNow; }
+
+    // CommandSteps: eleven steps, the command is taken at the tenth.
+    int stepCount() const override { return 11; }
+    void runStep(int index) override {
+        trace.push_back("send" + std::to_string(index));
+        failIfAsked("send" + std::to_string(index));
+        if (index == 8) {
+            Encoder::buildCommand(state);
+        } else if (index == 9) {
+            sent.push_back(hex(state.fr.toText()));
+        }
+    }
+
+    void failIfAsked(const std::string& what) {
+        if (auto found = failures.find(what); found != failures.end() && found->second > 0) {
+            --found->second;
+            throw RelayFailure(FailureKind::Port, "fake: " + what + " failed");
+        }
+    }
+
+    // Runs the loop; `script` is called at each pump with its number and
+    // stops the loop by setting quit.
+    void run(std::function<void(int)> script) {
+        onPump = std::move(script);
+        PollLoop(state, *this, *this, display, *this).run();
+    }
+
+    RelayState state;
+    RecordingDisplay display;
+    std::optional<std::string> content;
+    std::map<std::string, int> failures;
+    std::vector<std::string> sent;
+    std::vector<std::string> trace;
+    std::vector<std::chrono::milliseconds> pauses;
+    std::function<void(int)> onPump;
+    int pumps = 0;
+    bool quit = false;
+    bool isOpenNow = false;
+    bool readPastEnd = false;
+    std::size_t position = 0;
+};
+
+}  // namespace
+
+TEST(PollLoop, AChangeIsShownAndSentOnceAndNotAgainWhileTheTextStays) {
+    Rig rig;
+    rig.content = "14250000\r\n";
+    rig.run([&](int pump) { rig.quit = pump == 6; });
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 42 01 0A"});
+    EXPECT_EQ(rig.display.in, std::vector<std::string>{"14250000"});
+    EXPECT_EQ(rig.display.out, std::vector<std::string>{"1425000"});
+    EXPECT_EQ(rig.state.freqold.toText(), "14250000\r\n");
+    EXPECT_EQ(rig.state.h, "&H");
+    EXPECT_FALSE(rig.isOpenNow);
+}
+
+TEST(PollLoop, PausesAQuarterSecondEachPoll) {
+    Rig rig;
+    rig.content = "";
+    rig.run([&](int pump) { rig.quit = pump == 4; });
+    ASSERT_EQ(rig.pauses.size(), 3u);
+    for (const auto pause : rig.pauses) {
+        EXPECT_EQ(pause, std::chrono::milliseconds(250));
+    }
+}
+
+TEST(PollLoop, AnEmptyFileAtStartIsNoChangeButAnEmptiedFileIs) {
+    Rig rig;
+    rig.content = "";
+    rig.run([&](int pump) {
+        if (pump == 3) rig.content = "7050000";
+        if (pump == 5) rig.content = "";
+        rig.quit = pump == 9;
+    });
+    EXPECT_EQ(rig.sent, (std::vector<std::string>{"00 00 05 07 0A", "00 00 00 00 0A"}));
+    EXPECT_EQ(rig.display.in, (std::vector<std::string>{"7050000", "0"}));
+    EXPECT_EQ(rig.display.out, (std::vector<std::string>{"7050000", "00"}));
+}
+
+TEST(PollLoop, ChangesAnywhereInTheTextCountAndAnOldTextIsSentAgain) {
+    Rig rig;
+    rig.content = "14250000";
+    rig.run([&](int pump) {
+        if (pump == 3) rig.content = "14250000 ";      // after the eighth character
+        if (pump == 5) rig.content = "7050000";
+        if (pump == 7) rig.content = "14250000 ";      // back to an earlier text
+        rig.quit = pump == 9;
+    });
+    EXPECT_EQ(rig.sent, (std::vector<std::string>{"00 50 42 01 0A", "00 50 42 01 0A", "00 00 05 07 0A",
+                                                  "00 50 42 01 0A"}));
+}
+
+TEST(PollLoop, AMissingFileIsWaitedForAtTheOpening) {
+    Rig rig;
+    rig.run([&](int pump) {
+        if (pump == 4) rig.content = "705000";
+        rig.quit = pump == 7;
+    });
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 70 00 0A"});
+    // Each failed open is followed by a pump and a pause, then an open again.
+    EXPECT_EQ(std::vector<std::string>(rig.trace.begin(), rig.trace.begin() + 5),
+              (std::vector<std::string>{"pump", "open", "pump", "open", "pump"}));
+    EXPECT_TRUE(rig.display.in.size() == 1);
+}
+
+TEST(PollLoop, AFailedReadIsRepeatedWithoutReopening) {
+    Rig rig;
+    rig.content = "14250000";
+    rig.failures["read"] = 2;
+    rig.run([&](int pump) { rig.quit = pump == 5; });
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 42 01 0A"});
+    const auto opens = std::count(rig.trace.begin(), rig.trace.begin() + 6, std::string("open"));
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(std::vector<std::string>(rig.trace.begin(), rig.trace.begin() + 7),
+              (std::vector<std::string>{"pump", "open", "read", "pump", "read", "pump", "read"}));
+}
+
+TEST(PollLoop, AFailedSendStepIsRepeatedAndTheCommandGoesOutOnce) {
+    Rig rig;
+    rig.content = "14250000";
+    rig.failures["send7"] = 3;
+    rig.run([&](int pump) { rig.quit = pump == 8; });
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 42 01 0A"});
+    EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send0")), 1);
+    EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send7")), 4);
+    EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send10")), 1);
+}
+
+TEST(PollLoop, AFailedEncodingStepIsRepeatedOnItsOwn) {
+    struct FailingOnce : RecordingDisplay {
+        void showOut(const std::string& text) override {
+            if (!failed) {
+                failed = true;
+                throw RelayFailure(FailureKind::File, "display busy");
+            }
+            RecordingDisplay::showOut(text);
+        }
+        bool failed = false;
+    };
+    Rig rig;
+    FailingOnce display;
+    rig.content = "7050000";
+    rig.onPump = [&](int pump) { rig.quit = pump == 5; };
+    PollLoop(rig.state, rig, rig, display, rig).run();
+    EXPECT_EQ(display.in.size(), 1u);  // the steps before were not run again
+    EXPECT_EQ(display.out, std::vector<std::string>{"7050000"});
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 00 05 07 0A"});
+}
+
+TEST(PollLoop, AnOverflowAbandonsTheIterationAndTheNextChangeIsRelayed) {
+    Rig rig;
+    rig.content = "1E10";
+    rig.run([&](int pump) {
+        if (pump == 4) rig.content = "7050000";
+        rig.quit = pump == 7;
+    });
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 00 05 07 0A"});
+    EXPECT_EQ(rig.display.in, (std::vector<std::string>{"10000000000", "7050000"}));
+    // The overflowing text was read only once: it is remembered, not re-sent.
+    EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send0")), 1);
+}
+
+TEST(PollLoop, QuitInsideThePumpEndsTheLoopAtOnce) {
+    Rig rig;
+    rig.content = "7050000";
+    rig.run([&](int) { rig.quit = true; });
+    EXPECT_EQ(rig.trace, std::vector<std::string>{"pump"});
+    EXPECT_TRUE(rig.sent.empty());
+}
+
+TEST(PollLoop, QuitWhileWaitingForAMissingFileEndsTheLoop) {
+    Rig rig;
+    rig.run([&](int pump) { rig.quit = pump == 3; });
+    EXPECT_EQ(rig.pumps, 3);
+    EXPECT_TRUE(rig.sent.empty());
+}
+
+TEST(PollLoop, AFailureBeforeThePolicyIsArmedIsNotSwallowed) {
+    Rig rig;
+    struct ThrowingHost : LoopHost {
+        void pump() override { throw RelayFailure(FailureKind::File, "pump failed"); }
+        void pause(std::chrono::milliseconds) override {}
+        bool quitRequested() const override { return false; }
+    } host;
+    EXPECT_THROW(PollLoop(rig.state, host, rig, rig.display, rig).run(), RelayFailure);
+}
