@@ -46,8 +46,11 @@ QSerialPort::StopBits toQt(SerialSettings::StopBits stopBits) {
 QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout)
     : writeTimeout_(writeTimeout) {}
 
-QtSerialControl::~QtSerialControl() {
+QtSerialControl::~QtSerialControl() { forceClose(); }
+
+void QtSerialControl::forceClose() noexcept {
     if (port_.isOpen()) {
+        port_.clear(QSerialPort::Output);
         port_.close();
     }
 }
@@ -166,7 +169,12 @@ void QtSerialControl::setOutput(const std::string& data) {
         if (left.count() <= 0 || !port_.waitForBytesWritten(static_cast<int>(left.count()))) {
             const bool timedOut = port_.error() == QSerialPort::NoError ||
                                   port_.error() == QSerialPort::TimeoutError;
-            fail(timedOut ? "write timed out" : "write failed: " + port_.errorString().toStdString());
+            const std::string reason =
+                timedOut ? "write timed out" : "write failed: " + port_.errorString().toStdString();
+            // Drop what is left, so that a repeated write starts a whole
+            // command and does not follow a stale part of this one.
+            port_.clear(QSerialPort::Output);
+            fail(reason);
         }
     }
 }

@@ -33,6 +33,7 @@ public:
     void setPortOpen(bool open) override;
     bool portOpen() const override { return port_.isOpen(); }
     void setOutput(const std::string& data) override;
+    void forceClose() noexcept override;
 
     // What the open port was given, as the control applied it.
     const SerialSettings& settings() const noexcept { return settings_; }

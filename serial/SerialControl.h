@@ -24,6 +24,9 @@ public:
     virtual bool portOpen() const = 0;
     // Each character leaves the port as one byte equal to its code.
     virtual void setOutput(const std::string& data) = 0;
+    // Closes the port at once, dropping anything unsent; never fails. For
+    // giving up on a port that a failed step left open.
+    virtual void forceClose() noexcept = 0;
 };
 
 }  // namespace freqrelay

@@ -27,6 +27,11 @@ public:
         written.push_back(data);
     }
 
+    void forceClose() noexcept override {
+        calls.push_back("forceClose");
+        isOpen = false;
+    }
+
     std::vector<std::string> calls;
     std::vector<std::string> written;
     bool isOpen = false;

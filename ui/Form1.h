@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Display.h"
+#include "FileReader.h"
+#include "LoopHost.h"
+#include "QtSerialControl.h"
+#include "RelayState.h"
+#include "SendCommand.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace freqrelay {
+
+// The relay's only window: the "In" and "Out" fields, the "ReSend" and
+// "QUIT" buttons, and a print area on its own surface. It owns the relay
+// state and the serial control, and its load handler runs the poll loop.
+class Form1 final : public QWidget, private LoopHost, private Display {
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Shows the window and polls the frequency file until QUIT.
+    void Form_Load();
+    // QUIT: closes the file and the port, unloads the window, ends the loop.
+    void Command1_Click();
+    // ReSend: prints an empty line and sends the last command again.
+    void Command2_Click();
+    // Writes one line at the print position and moves it down a line.
+    void Print(const QString& text);
+
+    int printPosition() const { return static_cast<int>(printed_.size()); }
+    const QStringList& printedLines() const { return printed_; }
+    bool quitRequested() const override;
+
+    RelayState state;
+    QtSerialControl MSComm1;
+
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void pump() override;
+    void pause(std::chrono::milliseconds duration) override;
+    void showIn(const std::string& text) override;
+    void showOut(const std::string& text) override;
+    void releaseFileAndPort() noexcept;
+
+    FileReader file_;
+    SendCommand sender_;
+    QStringList printed_;
+    bool quit_ = false;
+};
+
+}  // namespace freqrelay

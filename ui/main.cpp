@@ -1,0 +1,31 @@
+#include "Form1.h"
+#include "QuitSignals.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+// With no display at all, run offscreen rather than fail to start: the
+// relay's work is the serial line, not the window.
+void useOffscreenWithoutDisplay() {
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        std::fputs("freqrelay: no display found; running offscreen\n", stderr);
+    }
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    useOffscreenWithoutDisplay();
+    QApplication app(argc, argv);
+    freqrelay::QuitSignals::install();
+    freqrelay::Form1 form;
+    form.Form_Load();
+    return 0;
+}
