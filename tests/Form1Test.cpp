@@ -1,0 +1,194 @@
+#include "RelayRig.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+using freqrelay::Form1;
+
+namespace {
+
+std::string text1(Form1& form) { return form.Text1->text().toStdString(); }
+std::string text2(Form1& form) { return form.Text2->text().toStdString(); }
+
+}  // namespace
+
+TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
+    Form1 form;
+    EXPECT_EQ(form.windowTitle(), "Form1");
+    EXPECT_EQ(form.size(), QSize(282, 146));
+    EXPECT_EQ(form.Text1->geometry(), QRect(80, 48, 185, 41));
+    EXPECT_EQ(form.Text2->geometry(), QRect(80, 96, 185, 41));
+    EXPECT_EQ(form.Command1->geometry(), QRect(208, 8, 49, 33));
+    EXPECT_EQ(form.Command2->geometry(), QRect(80, 8, 65, 33));
+    EXPECT_EQ(form.Label1->geometry(), QRect(32, 56, 33, 25));
+    EXPECT_EQ(form.Label2->geometry(), QRect(32, 104, 41, 25));
+    EXPECT_EQ(form.Command1->text(), "QUIT");
+    EXPECT_EQ(form.Command2->text(), "ReSend");
+    EXPECT_EQ(form.Label1->text(), "In");
+    EXPECT_EQ(form.Label2->text(), "Out");
+    EXPECT_EQ(form.Label1->buddy(), form.Text1);
+    EXPECT_EQ(form.Label2->buddy(), form.Text2);
+    EXPECT_EQ(form.Text1->font().pointSize(), 18);
+    EXPECT_TRUE(form.Text1->font().bold());
+    EXPECT_EQ(form.Label2->font().pointSize(), 12);
+    EXPECT_TRUE(form.Text1->text().isEmpty());
+    EXPECT_EQ(form.printPosition(), 0);
+}
+
+TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSend) {
+    Form1 form;
+    EXPECT_EQ(form.Text1->nextInFocusChain(), form.Command1);
+    EXPECT_EQ(form.Command1->nextInFocusChain(), form.Text2);
+    QWidget* afterOut = form.Text2->nextInFocusChain();
+    while (afterOut->focusPolicy() == Qt::NoFocus) {
+        afterOut = afterOut->nextInFocusChain();
+    }
+    EXPECT_EQ(afterOut, form.Command2);
+}
+
+TEST(Form1Window, PrintedLinesMoveThePrintPositionAndSurviveARepaint) {
+    Form1 form;
+    form.Print("first");
+    form.Print("");
+    EXPECT_EQ(form.printPosition(), 2);
+    const QImage blank = Form1().grab().toImage();
+    const QImage printed = form.grab().toImage();
+    EXPECT_NE(printed, blank);  // "first" is drawn at the top left
+    EXPECT_EQ(form.grab().toImage(), printed);
+}
+
+TEST(Form1Relay, AChangeIsShownAndSent) {
+    RelayRig rig;
+    rig.writeFile("14250000\r\n");
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+    EXPECT_EQ(text1(rig.form), "14250000");
+    EXPECT_EQ(text2(rig.form), "1425000");
+}
+
+TEST(Form1Relay, AMissingFileSendsNothingUntilItAppears) {
+    RelayRig rig;
+    std::chrono::steady_clock::time_point written;
+    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] {
+                             EXPECT_EQ(rig.lineHex(), "");
+                             rig.writeFile("7050000");
+                             written = std::chrono::steady_clock::now();
+                         }),
+                         rig.waitForBytes(5)}));
+    EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
+    // Acted on within about half a second (plus this scenario's own pump).
+    EXPECT_LT(std::chrono::steady_clock::now() - written, 800ms);
+}
+
+TEST(Form1Relay, AnEmptyFileIsNoChangeAtStartButIsOnceEmptiedLater) {
+    RelayRig rig;
+    rig.writeFile("");
+    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] { EXPECT_EQ(rig.lineHex(), ""); }),
+                         rig.write("705000"), rig.waitForBytes(5), rig.write(""), rig.waitForBytes(10),
+                         rig.idle(600ms)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 70 00 0A 00 00 00 00 0A");
+    EXPECT_EQ(text1(rig.form), "0");
+    EXPECT_EQ(text2(rig.form), "00");
+}
+
+TEST(Form1Relay, TheSameTextIsNotSentAgainButAnEarlierOneIs) {
+    RelayRig rig;
+    rig.writeFile("14250000");
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.write("14250000"), rig.idle(600ms),
+                         rig.write("7050000"), rig.waitForBytes(10), rig.write("14250000"),
+                         rig.waitForBytes(15), rig.idle(600ms)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 00 05 07 0A 00 50 42 01 0A");
+}
+
+TEST(Form1Relay, AChangeAfterTheEighthCharacterSendsTheSameBytesAgain) {
+    RelayRig rig;
+    rig.writeFile("14250000\n");
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.write("14250000\r\n"), rig.waitForBytes(10)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 50 42 01 0A");
+}
+
+TEST(Form1Relay, AfterAnOverflowTheNextChangeIsRelayed) {
+    RelayRig rig;
+    rig.writeFile("1E10");
+    ASSERT_TRUE(rig.run({rig.idle(700ms), rig.then([&] {
+                             EXPECT_EQ(text1(rig.form), "10000000000");
+                             EXPECT_EQ(rig.lineHex(), "");
+                         }),
+                         rig.write("1E999"), rig.idle(600ms), rig.write("7050000"), rig.waitForBytes(5)}));
+    EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
+    EXPECT_EQ(text2(rig.form), "7050000");
+}
+
+TEST(Form1Relay, SomethingOtherThanARegularFileIsWaitedOut) {
+    RelayRig rig;
+    const auto file = rig.file();
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] {
+                             std::filesystem::remove(file);
+                             std::filesystem::create_directory(file);
+                         }),
+                         rig.idle(600ms), rig.then([&] {
+                             std::filesystem::remove(file);
+                             std::filesystem::create_symlink("/dev/zero", file);
+                         }),
+                         rig.idle(600ms), rig.then([&] {
+                             EXPECT_EQ(rig.lineHex(), "");
+                             std::filesystem::remove(file);
+                         }),
+                         rig.write("705000"), rig.waitForBytes(5)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 70 00 0A");
+}
+
+TEST(Form1Relay, APortAbsentWhenAChangeArrivesIsRetriedAndSendsOnce) {
+    RelayRig rig;
+    const auto link = rig.folder() / "radio";
+    ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
+    rig.writeFile("14250000");
+    ASSERT_TRUE(rig.run({rig.idle(800ms), rig.then([&] {
+                             EXPECT_EQ(text2(rig.form), "1425000");
+                             std::filesystem::create_symlink(rig.pty.slavePath(), link);
+                         }),
+                         rig.waitForBytes(5), rig.idle(600ms)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+}
+
+namespace {
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(Form1Relay, ALargeFileIsRelayedWithoutGrowingMemory) {
+    RelayRig rig;
+    constexpr std::size_t kSize = 40u << 20;
+    std::string big(kSize, 'x');
+    big.replace(0, 9, "14250000\n");
+    rig.writeFile(big);
+    big = std::string();
+    long afterFirst = 0;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] { afterFirst = residentKilobytes(); }),
+                         rig.idle(2500ms)},
+                        30s));
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+    // About ten more reads and comparisons of the whole 40 MB text.
+    EXPECT_LT(residentKilobytes() - afterFirst, 8 * 1024) << "RSS grew while polling";
+    // The text and its remembered copy: two copies and not many more.
+    EXPECT_EQ(rig.form.state.freqold.toText().size(), kSize);
+}

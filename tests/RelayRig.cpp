@@ -1,0 +1,93 @@
+#include "RelayRig.h"
+
+#include <QTimer>
+
+#include <cstdlib>
+#include <memory>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+std::filesystem::path makeFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "freqrelay-XXXXXX").string();
+    return ::mkdtemp(pattern.data());
+}
+
+}  // namespace
+
+RelayRig::RelayRig() : folder_(makeFolder()), previousFolder_(std::filesystem::current_path()) {
+    ::setenv("FREQRELAY_PORT1", pty.slavePath().c_str(), 1);
+    std::filesystem::current_path(folder_);
+}
+
+RelayRig::~RelayRig() {
+    std::filesystem::current_path(previousFolder_);
+    std::filesystem::remove_all(folder_);
+    ::unsetenv("FREQRELAY_PORT1");
+}
+
+bool RelayRig::run(std::vector<Action> scenario, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::size_t next = 0;
+    bool inTime = true;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        while (next < scenario.size() && scenario[next]()) {
+            ++next;
+        }
+        if (next == scenario.size() || std::chrono::steady_clock::now() > deadline) {
+            inTime = next == scenario.size();
+            timer.stop();
+            form.Command1_Click();
+        }
+    });
+    timer.start();
+    form.Form_Load();
+    return inTime;
+}
+
+void RelayRig::writeFile(const std::string& text) const {
+    // Written beside and renamed, so the relay never reads half a text.
+    const auto temporary = folder_ / "ft1000file.new";
+    std::ofstream(temporary, std::ios::binary) << text;
+    std::filesystem::rename(temporary, file());
+}
+
+std::string RelayRig::lineHex() {
+    line_ += pty.read(SIZE_MAX, std::chrono::milliseconds(0));
+    return hexBytes(line_);
+}
+
+RelayRig::Action RelayRig::write(const std::string& text) {
+    return [this, text] {
+        writeFile(text);
+        return true;
+    };
+}
+
+RelayRig::Action RelayRig::waitForBytes(std::size_t total) {
+    return [this, total] {
+        lineHex();
+        return line_.size() >= total;
+    };
+}
+
+RelayRig::Action RelayRig::idle(std::chrono::milliseconds duration) {
+    auto until = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [until, duration] {
+        const auto now = std::chrono::steady_clock::now();
+        if (*until == std::chrono::steady_clock::time_point{}) {
+            *until = now + duration;
+        }
+        return now >= *until;
+    };
+}
+
+RelayRig::Action RelayRig::then(std::function<void()> step) {
+    return [step = std::move(step)] {
+        step();
+        return true;
+    };
+}

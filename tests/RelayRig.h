@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Form1.h"
+#include "PseudoTerminal.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The real window, relaying a file in a temporary working directory to a
+// pseudo-terminal on port 1. A scenario is a list of actions run inside the
+// loop's pumps, as the operator's clicks are; each action returns true when
+// it is done, and the relay is QUIT after the last one.
+class RelayRig {
+public:
+    using Action = std::function<bool()>;
+
+    RelayRig();
+    ~RelayRig();
+    RelayRig(const RelayRig&) = delete;
+    RelayRig& operator=(const RelayRig&) = delete;
+
+    // Runs Form_Load until the scenario ends or `limit` passes; false on the limit.
+    bool run(std::vector<Action> scenario, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+    void writeFile(const std::string& text) const;
+    std::filesystem::path file() const { return folder_ / "ft1000file"; }
+    const std::filesystem::path& folder() const { return folder_; }
+
+    // Bytes that reached the line so far, as hex.
+    std::string lineHex();
+    // Actions for scenarios.
+    Action write(const std::string& text);
+    Action waitForBytes(std::size_t total);
+    Action idle(std::chrono::milliseconds duration);
+    Action then(std::function<void()> step);
+
+    PseudoTerminal pty;
+    freqrelay::Form1 form;
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path previousFolder_;
+    std::string line_;
+};
