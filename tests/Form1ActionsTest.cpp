@@ -1,0 +1,125 @@
+#include "RelayRig.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+RelayRig::Action click(QPushButton* button) {
+    return [button] {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    };
+}
+
+}  // namespace
+
+TEST(Form1Actions, ReSendBeforeAnyChangeSendsFiveZeroBytes) {
+    RelayRig rig;
+    ASSERT_TRUE(rig.run({rig.idle(300ms), click(rig.form.Command2), rig.waitForBytes(5)}));
+    EXPECT_EQ(rig.lineHex(), "00 00 00 00 00");
+    EXPECT_EQ(rig.form.printPosition(), 1);
+}
+
+TEST(Form1Actions, ReSendRepeatsTheLastCommandAndTouchesNothingElse) {
+    RelayRig rig;
+    rig.writeFile("7050000\r\n");
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] { rig.form.Text1->setText("typed"); }),
+                         click(rig.form.Command2), rig.waitForBytes(10), click(rig.form.Command2),
+                         rig.waitForBytes(15), rig.idle(300ms)}));
+    EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A 00 00 05 07 0A 00 00 05 07 0A");
+    EXPECT_EQ(rig.form.printPosition(), 2);
+    EXPECT_EQ(rig.form.printedLines(), QStringList({"", ""}));
+    EXPECT_EQ(rig.form.Text1->text(), "typed");
+    EXPECT_EQ(rig.form.Text2->text(), "7050000");
+    EXPECT_EQ(rig.form.state.freqold.toText(), "7050000\r\n");
+}
+
+TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
+    RelayRig rig;
+    const auto link = rig.folder() / "radio";
+    ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
+    ASSERT_TRUE(rig.run({rig.idle(300ms), click(rig.form.Command2), rig.then([&] {
+                             EXPECT_FALSE(rig.form.MSComm1.portOpen());
+                             std::filesystem::create_symlink(rig.pty.slavePath(), link);
+                         }),
+                         rig.write("14250000"), rig.waitForBytes(5)}));
+    ASSERT_EQ(rig.form.printPosition(), 2);
+    EXPECT_EQ(rig.form.printedLines()[0], "");
+    EXPECT_TRUE(rig.form.printedLines()[1].startsWith("ReSend failed: " + QString::fromStdString(link.string())))
+        << rig.form.printedLines()[1].toStdString();
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+}
+
+TEST(Form1Actions, QuitWhileWaitingForAMissingFileEndsAtOnce) {
+    RelayRig rig;
+    std::chrono::steady_clock::time_point clicked;
+    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] { clicked = std::chrono::steady_clock::now(); }),
+                         click(rig.form.Command1)}));
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 100ms);
+    EXPECT_FALSE(rig.form.isVisible());
+    EXPECT_EQ(rig.lineHex(), "");
+}
+
+TEST(Form1Actions, QuitClosesAPortThatAFailureLeftOpen) {
+    RelayRig rig;
+    // Hold the line stopped so the write times out and the loop keeps the
+    // port open while it waits to repeat the write.
+    const int slave = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    ::tcflow(slave, TCOOFF);
+    rig.writeFile("14250000");
+    bool openBeforeQuit = false;
+    ASSERT_TRUE(rig.run({rig.idle(3s), rig.then([&] { openBeforeQuit = rig.form.MSComm1.portOpen(); }),
+                         click(rig.form.Command1)}));
+    EXPECT_TRUE(openBeforeQuit);
+    EXPECT_FALSE(rig.form.MSComm1.portOpen());
+    ::tcflow(slave, TCOON);
+    ::close(slave);
+    EXPECT_TRUE(rig.pty.waitForHangUp(1s));
+}
+
+TEST(Form1Actions, ClosingTheWindowEndsTheRelayAsQuitDoes) {
+    RelayRig rig;
+    rig.writeFile("7050000");
+    std::chrono::steady_clock::time_point closed;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
+                             closed = std::chrono::steady_clock::now();
+                             rig.form.close();
+                         })}));
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, 100ms);
+    EXPECT_TRUE(rig.form.quitRequested());
+    EXPECT_FALSE(rig.form.MSComm1.portOpen());
+}
+
+TEST(Form1Actions, TheProgramEndsCleanlyOnSigterm) {
+    PseudoTerminal pty;
+    RelayRig rig;  // for its working folder
+    rig.writeFile("14250000");
+    QProcess program;
+    program.setWorkingDirectory(QString::fromStdString(rig.folder().string()));
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FREQRELAY_PORT1", QString::fromStdString(pty.slavePath()));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.start(FREQRELAY_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted());
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    const auto sent = std::chrono::steady_clock::now();
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(2000));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 500ms);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
