@@ -67,7 +67,7 @@ TEST(Form1Actions, QuitWhileWaitingForAMissingFileEndsAtOnce) {
     std::chrono::steady_clock::time_point clicked;
     ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] { clicked = std::chrono::steady_clock::now(); }),
                          click(rig.form.Command1)}));
-    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 100ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 200ms);  // well inside one poll pause
     EXPECT_FALSE(rig.form.isVisible());
     EXPECT_EQ(rig.lineHex(), "");
 }
@@ -98,7 +98,7 @@ TEST(Form1Actions, ClosingTheWindowEndsTheRelayAsQuitDoes) {
                              closed = std::chrono::steady_clock::now();
                              rig.form.close();
                          })}));
-    EXPECT_LT(std::chrono::steady_clock::now() - closed, 100ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, 200ms);
     EXPECT_TRUE(rig.form.quitRequested());
     EXPECT_FALSE(rig.form.MSComm1.portOpen());
 }
