@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
     useOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     freqrelay::QuitSignals::install();
+    // The window only repaints at the poll's pumps, so a blinking caret would
+    // stutter at the poll rate; its repaints also cost more than the polling.
+    QApplication::setCursorFlashTime(0);
     freqrelay::Form1 form;
     form.Form_Load();
     return 0;

@@ -1,0 +1,13 @@
+#include "Form1.h"
+
+#include <QApplication>
+
+// The relay's window with all its controls but no poll loop: the benchmark's
+// yardstick for what the relay itself adds to memory.
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setCursorFlashTime(0);  // as the relay runs
+    freqrelay::Form1 form;
+    form.show();
+    return QApplication::exec();
+}
