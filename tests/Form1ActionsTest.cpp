@@ -97,7 +97,8 @@ TEST(Form1Actions, ClosingTheWindowEndsTheRelayAsQuitDoes) {
     ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
                              closed = std::chrono::steady_clock::now();
                              rig.form.close();
-                         })}));
+                         })},
+                        5s, false));
     EXPECT_LT(std::chrono::steady_clock::now() - closed, 200ms);
     EXPECT_TRUE(rig.form.quitRequested());
     EXPECT_FALSE(rig.form.MSComm1.portOpen());

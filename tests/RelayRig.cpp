@@ -27,7 +27,7 @@ RelayRig::~RelayRig() {
     ::unsetenv("FREQRELAY_PORT1");
 }
 
-bool RelayRig::run(std::vector<Action> scenario, std::chrono::milliseconds limit) {
+bool RelayRig::run(std::vector<Action> scenario, std::chrono::milliseconds limit, bool quitAtEnd) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::size_t next = 0;
     bool inTime = true;
@@ -37,8 +37,9 @@ bool RelayRig::run(std::vector<Action> scenario, std::chrono::milliseconds limit
         while (next < scenario.size() && scenario[next]()) {
             ++next;
         }
-        if (next == scenario.size() || std::chrono::steady_clock::now() > deadline) {
-            inTime = next == scenario.size();
+        const bool finished = next == scenario.size();
+        if ((finished && quitAtEnd) || std::chrono::steady_clock::now() > deadline) {
+            inTime = finished;
             timer.stop();
             form.Command1_Click();
         }

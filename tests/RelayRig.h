@@ -22,8 +22,10 @@ public:
     RelayRig(const RelayRig&) = delete;
     RelayRig& operator=(const RelayRig&) = delete;
 
-    // Runs Form_Load until the scenario ends or `limit` passes; false on the limit.
-    bool run(std::vector<Action> scenario, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Runs Form_Load until the scenario ends or `limit` passes; false on the
+    // limit. With `quitAtEnd` false the scenario itself must end the relay.
+    bool run(std::vector<Action> scenario, std::chrono::milliseconds limit = std::chrono::seconds(10),
+             bool quitAtEnd = true);
 
     void writeFile(const std::string& text) const;
     std::filesystem::path file() const { return folder_ / "ft1000file"; }

@@ -1,0 +1,140 @@
+#include "RelayRig.h"
+
+#include <QLineEdit>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+// Faults around a running relay. Each scenario ends with the right command
+// last on the line and the relay still polling until the test's own QUIT.
+// (The missing file, absent port, non-regular files and the 40 MB file are
+// in the Form1Relay suite.)
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string lastCommand(const std::string& hex) { return hex.size() >= 14 ? hex.substr(hex.size() - 14) : hex; }
+
+// Every descriptor this process holds that points at `path`.
+int descriptorsOn(const std::filesystem::path& path) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(entry.path(), error);
+        if (!error && target == path) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(FaultInjection, ThePortVanishingAndANewOneAppearing) {
+    RelayRig rig;
+    const auto link = rig.folder() / "radio";
+    std::filesystem::create_symlink(rig.pty.slavePath(), link);
+    ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
+    rig.writeFile("14250000");
+    std::unique_ptr<PseudoTerminal> replacement;
+    std::string onReplacement;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
+                             EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+                             rig.pty.closeMaster();  // the adapter is pulled
+                         }),
+                         rig.write("7050000"), rig.idle(700ms), rig.then([&] {
+                             replacement = std::make_unique<PseudoTerminal>();
+                             std::filesystem::remove(link);
+                             std::filesystem::create_symlink(replacement->slavePath(), link);
+                         }),
+                         [&] {
+                             onReplacement += replacement->read(SIZE_MAX, 0ms);
+                             return onReplacement.size() >= 5;
+                         },
+                         rig.idle(600ms)}));
+    onReplacement += replacement->read(SIZE_MAX, 0ms);
+    EXPECT_EQ(hexBytes(onReplacement), "00 00 05 07 0A");
+}
+
+TEST(FaultInjection, ThePortBusyInAnotherProgramThenFreed) {
+    RelayRig rig;
+    QProcess holder;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FREQRELAY_PORT1", QString::fromStdString(rig.pty.slavePath()));
+    holder.setProcessEnvironment(environment);
+    holder.start(FREQRELAY_PORT_HOLDER, {});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_EQ(holder.readLine().trimmed(), "held");
+
+    rig.writeFile("7050000");
+    ASSERT_TRUE(rig.run({rig.idle(1s), rig.then([&] {
+                             EXPECT_EQ(rig.lineHex(), "");
+                             EXPECT_EQ(rig.form.Text2->text(), "7050000");
+                             holder.closeWriteChannel();
+                             holder.waitForFinished(2000);
+                         }),
+                         rig.waitForBytes(5), rig.idle(600ms)}));
+    EXPECT_EQ(holder.exitCode(), 0);
+    EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
+}
+
+TEST(FaultInjection, ABurstOfTwentyChangesEndsWithTheLastFrequency) {
+    RelayRig rig;
+    rig.writeFile("7000000");
+    std::atomic<bool> done{false};
+    std::thread writer;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
+                             writer = std::thread([&] {
+                                 for (int i = 1; i <= 20; ++i) {
+                                     // Rewritten in place, as many writers do.
+                                     std::ofstream(rig.file()) << 7000000 + i * 1000 << "\r\n";
+                                     std::this_thread::sleep_for(50ms);
+                                 }
+                                 done = true;
+                             });
+                         }),
+                         [&] { return done.load(); },
+                         [&] { return lastCommand(rig.lineHex()) == "00 00 02 07 0A"; }, rig.idle(600ms)}));
+    writer.join();
+    const std::string line = rig.lineHex();
+    EXPECT_EQ(lastCommand(line), "00 00 02 07 0A");  // 7020000
+    // Whole commands only, each with its opcode: nothing merged or cut.
+    for (std::size_t at = 12; at < line.size(); at += 15) {
+        EXPECT_EQ(line.substr(at, 2), "0A") << line;
+    }
+}
+
+TEST(FaultInjection, NulBytesHighBytesCarriageReturnsAndTabs) {
+    RelayRig rig;
+    using namespace std::string_literals;
+    rig.writeFile("14250000\0\xff\r\t"s);
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5),
+                         rig.write("14250000\0\xfe\r\t"s),  // a change only after the NUL
+                         rig.waitForBytes(10), rig.write("\t7\t05\0"s + "00"), rig.waitForBytes(15),
+                         rig.then([&] { EXPECT_EQ(rig.form.Text1->text(), "705"); }),
+                         rig.write("\r7050000"), rig.waitForBytes(20), rig.idle(600ms)}));
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 50 42 01 0A 00 05 70 00 0A 00 00 00 00 0A");
+    EXPECT_EQ(rig.form.Text2->text(), "00");
+}
+
+TEST(FaultInjection, NoFileOrPortDescriptorStaysOpenBetweenIterations) {
+    RelayRig rig;
+    rig.writeFile("14250000");
+    int openAtPumps = 0;
+    const auto countOpen = [&] {
+        openAtPumps += descriptorsOn(rig.file()) + descriptorsOn(rig.pty.slavePath());
+        return true;
+    };
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), countOpen, rig.write("7050000"), rig.waitForBytes(10),
+                         countOpen, rig.idle(300ms), countOpen}));
+    EXPECT_EQ(openAtPumps, 0);
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 00 05 07 0A");
+}

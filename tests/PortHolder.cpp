@@ -1,0 +1,25 @@
+// Holds serial port 1 open, as another program would, until its standard
+// input closes. Prints "held" once the port is open.
+#include "QtSerialControl.h"
+#include "RelayFailure.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    freqrelay::QtSerialControl control;
+    try {
+        control.setPortOpen(true);
+    } catch (const freqrelay::RelayFailure& failure) {
+        std::fprintf(stderr, "%s\n", failure.what());
+        return 1;
+    }
+    std::puts("held");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    control.setPortOpen(false);
+    return 0;
+}
