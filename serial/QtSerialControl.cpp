@@ -171,9 +171,15 @@ void QtSerialControl::setOutput(const std::string& data) {
                                   port_.error() == QSerialPort::TimeoutError;
             const std::string reason =
                 timedOut ? "write timed out" : "write failed: " + port_.errorString().toStdString();
-            // Drop what is left, so that a repeated write starts a whole
-            // command and does not follow a stale part of this one.
-            port_.clear(QSerialPort::Output);
+            if (timedOut) {
+                // Drop what is left, so that a repeated write starts a whole
+                // command and does not follow a stale part of this one.
+                port_.clear(QSerialPort::Output);
+            } else {
+                // The device is gone (an adapter pulled): this handle can
+                // never write again, so let go of it.
+                forceClose();
+            }
             fail(reason);
         }
     }
@@ -202,7 +208,9 @@ void QtSerialControl::drain() {
     }
     while (::tcdrain(fd) != 0) {
         if (errno != EINTR) {
-            fail(std::string("drain failed: ") + std::strerror(errno));
+            const std::string reason = std::string("drain failed: ") + std::strerror(errno);
+            forceClose();  // the device is gone; its handle is of no more use
+            fail(reason);
         }
     }
 #elif defined(Q_OS_WIN)

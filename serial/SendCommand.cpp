@@ -21,7 +21,14 @@ void SendCommand::runStep(int index) {
     case 6: control_.setInBufferCount(0); break;
     case 7: control_.setPortOpen(true); break;
     case 8: Encoder::buildCommand(state_); break;
-    case 9: control_.setOutput(state_.fr.toText()); break;
+    case 9:
+        // A port lost during an earlier try of this write was let go of; a
+        // repeated write must open it again, or it could never succeed.
+        if (!control_.portOpen()) {
+            control_.setPortOpen(true);
+        }
+        control_.setOutput(state_.fr.toText());
+        break;
     case 10: control_.setPortOpen(false); break;
     default: throw std::out_of_range("no send step " + std::to_string(index));
     }

@@ -92,3 +92,14 @@ RelayRig::Action RelayRig::then(std::function<void()> step) {
         return true;
     };
 }
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}

@@ -47,3 +47,6 @@ private:
     std::filesystem::path previousFolder_;
     std::string line_;
 };
+
+// This process's resident memory, from /proc/self/status.
+long residentKilobytes();

@@ -203,6 +203,23 @@ TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
     ::close(slave);
 }
 
+TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsOpenedAgainWhenTheWriteIsRepeated) {
+    RelayState state = encodedState("14250000");
+    SendCommand sender(control, state);
+    for (int step = 0; step <= 8; ++step) {
+        sender.runStep(step);
+    }
+    pty.closeMaster();  // the adapter is pulled while the port is open
+    EXPECT_THROW(sender.runStep(9), RelayFailure);
+    EXPECT_FALSE(control.portOpen());
+
+    PseudoTerminal replacement;
+    ScopedPort1 remapped(replacement.slavePath());
+    sender.runStep(9);
+    sender.runStep(10);
+    EXPECT_EQ(hexBytes(replacement.read(5, 1s)), "00 50 42 01 0A");
+}
+
 TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
     QtSerialControl other;
     other.setPortOpen(true);
