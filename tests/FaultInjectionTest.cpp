@@ -48,7 +48,11 @@ TEST(FaultInjection, ThePortVanishingAndANewOneAppearing) {
     std::string onReplacement;
     ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
                              EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
-                             rig.pty.closeMaster();  // the adapter is pulled
+                             // The adapter is pulled: its device and its name go.
+                             // (A name left behind could meet a new terminal that
+                             // reuses the number, another test's among them.)
+                             rig.pty.closeMaster();
+                             std::filesystem::remove(link);
                          }),
                          rig.write("7050000"), rig.idle(700ms), rig.then([&] {
                              replacement = std::make_unique<PseudoTerminal>();
