@@ -62,6 +62,27 @@ TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
 }
 
+TEST(Form1Actions, ReSendLeavesAPortTheLoopHoldsToTheLoop) {
+    RelayRig rig;
+    // A stopped line makes the loop's write time out, so the loop holds the
+    // port open while it waits to repeat the write.
+    const int slave = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    ::tcflow(slave, TCOOFF);
+    rig.writeFile("14250000");
+    ASSERT_TRUE(rig.run({rig.idle(2500ms), click(rig.form.Command2), rig.then([&] {
+                             EXPECT_TRUE(rig.form.MSComm1.portOpen());
+                             ::tcflow(slave, TCOON);
+                         }),
+                         rig.waitForBytes(5), rig.idle(300ms)}));
+    ::close(slave);
+    ASSERT_EQ(rig.form.printPosition(), 2);
+    EXPECT_TRUE(rig.form.printedLines()[1].endsWith("port already open")) << rig.form.printedLines()[1].toStdString();
+    // The loop's own command went out once the line moved again.
+    EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+    EXPECT_FALSE(rig.form.MSComm1.portOpen());
+}
+
 TEST(Form1Actions, QuitWhileWaitingForAMissingFileEndsAtOnce) {
     RelayRig rig;
     std::chrono::steady_clock::time_point clicked;
