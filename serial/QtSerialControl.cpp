@@ -116,8 +116,8 @@ void QtSerialControl::applyRts() {
     if (port_.setRequestToSend(rtsEnable_)) {
         return;
     }
-    // A device without modem lines (a pseudo-terminal) cannot hold RTS at
-    // all, which leaves it as inactive as asked.
+    // A device without modem lines (a pseudo-terminal) has no RTS to set;
+    // that is no reason to refuse the port.
     if (port_.error() == QSerialPort::UnsupportedOperationError) {
         port_.clearError();
         return;
