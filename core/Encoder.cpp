@@ -30,10 +30,11 @@ void Encoder::runStep(int index, RelayState& state, Display& display) {
     case 2: display.showIn(DoubleText(NumericValue(DoubleText(state.freqflo)))); break;
     case 3: state.freqlon = RoundToLong(state.freqflo); break;
     case 4: state.freq = Variant(LongText(state.freqlon)); break;
-    case 5:
-        state.freq1 = NumericValue(state.freq.toText()) < kSevenDigits ? "0" + state.freq.toText()
-                                                                       : state.freq.toText();
+    case 5: {
+        const std::string digits = state.freq.toText();
+        state.freq1 = NumericValue(digits) < kSevenDigits ? "0" + digits : digits;
         break;
+    }
     case 6: state.f1 = Variant(Middle(state.freq1, 6, 2)); break;
     case 7: state.f2 = Variant(Middle(state.freq1, 4, 2)); break;
     case 8: state.f3 = Variant(Middle(state.freq1, 2, 2)); break;

@@ -24,11 +24,13 @@ public:
     QtSerialControl& operator=(const QtSerialControl&) = delete;
 
     void setCommPort(std::int16_t port) override;
-    void setInputMode(std::int32_t mode) override { inputMode_ = mode; }
+    // Received data is never read and no receive event is handled, so the
+    // input mode, receive threshold and input length change nothing here.
+    void setInputMode(std::int32_t) override {}
     void setSettings(const std::string& settings) override;
     void setRTSEnable(bool enable) override;
-    void setRThreshold(std::int16_t threshold) override { rThreshold_ = threshold; }
-    void setInputLen(std::int16_t length) override { inputLen_ = length; }
+    void setRThreshold(std::int16_t) override {}
+    void setInputLen(std::int16_t) override {}
     void setInBufferCount(std::int16_t count) override;
     void setPortOpen(bool open) override;
     bool portOpen() const override { return port_.isOpen(); }
@@ -54,9 +56,6 @@ private:
     std::string openDevice_;
     SerialSettings settings_;
     bool rtsEnable_ = false;
-    std::int32_t inputMode_ = 0;
-    std::int16_t rThreshold_ = 0;
-    std::int16_t inputLen_ = 0;
 };
 
 }  // namespace freqrelay
