@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <unistd.h>
 
@@ -66,16 +65,14 @@ TEST(Form1Actions, ReSendLeavesAPortTheLoopHoldsToTheLoop) {
     RelayRig rig;
     // A stopped line makes the loop's write time out, so the loop holds the
     // port open while it waits to repeat the write.
-    const int slave = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    ::tcflow(slave, TCOOFF);
+    StoppedLine line(rig.pty.slavePath());
+    ASSERT_TRUE(line.holding());
     rig.writeFile("14250000");
     ASSERT_TRUE(rig.run({rig.idle(2500ms), click(rig.form.Command2), rig.then([&] {
                              EXPECT_TRUE(rig.form.MSComm1.portOpen());
-                             ::tcflow(slave, TCOON);
+                             line.resume();
                          }),
                          rig.waitForBytes(5), rig.idle(300ms)}));
-    ::close(slave);
     ASSERT_EQ(rig.form.printPosition(), 2);
     EXPECT_TRUE(rig.form.printedLines()[1].endsWith("port already open")) << rig.form.printedLines()[1].toStdString();
     // The loop's own command went out once the line moved again.
@@ -97,17 +94,15 @@ TEST(Form1Actions, QuitClosesAPortThatAFailureLeftOpen) {
     RelayRig rig;
     // Hold the line stopped so the write times out and the loop keeps the
     // port open while it waits to repeat the write.
-    const int slave = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    ::tcflow(slave, TCOOFF);
+    StoppedLine line(rig.pty.slavePath());
+    ASSERT_TRUE(line.holding());
     rig.writeFile("14250000");
     bool openBeforeQuit = false;
     ASSERT_TRUE(rig.run({rig.idle(3s), rig.then([&] { openBeforeQuit = rig.form.MSComm1.portOpen(); }),
                          click(rig.form.Command1)}));
     EXPECT_TRUE(openBeforeQuit);
     EXPECT_FALSE(rig.form.MSComm1.portOpen());
-    ::tcflow(slave, TCOON);
-    ::close(slave);
+    line.release();
     EXPECT_TRUE(rig.pty.waitForHangUp(1s));
 }
 

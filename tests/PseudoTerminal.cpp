@@ -80,6 +80,29 @@ termios PseudoTerminal::lineSettings() const {
     return settings;
 }
 
+StoppedLine::StoppedLine(const std::string& slavePath)
+    : slave_(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    if (slave_ >= 0) {
+        ::tcflow(slave_, TCOOFF);
+    }
+}
+
+StoppedLine::~StoppedLine() { release(); }
+
+void StoppedLine::resume() const {
+    if (slave_ >= 0) {
+        ::tcflow(slave_, TCOON);
+    }
+}
+
+void StoppedLine::release() {
+    resume();
+    if (slave_ >= 0) {
+        ::close(slave_);
+        slave_ = -1;
+    }
+}
+
 ScopedPort1::ScopedPort1(const std::string& device) { ::setenv("FREQRELAY_PORT1", device.c_str(), 1); }
 
 ScopedPort1::~ScopedPort1() { ::unsetenv("FREQRELAY_PORT1"); }

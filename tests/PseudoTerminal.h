@@ -32,6 +32,24 @@ private:
     std::string slavePath_;
 };
 
+// Holds the line's output stopped (as flow control would) through a slave
+// descriptor of its own, until resumed or released.
+class StoppedLine {
+public:
+    explicit StoppedLine(const std::string& slavePath);
+    ~StoppedLine();
+    StoppedLine(const StoppedLine&) = delete;
+    StoppedLine& operator=(const StoppedLine&) = delete;
+
+    bool holding() const { return slave_ >= 0; }
+    void resume() const;
+    // Resumes and gives the slave up, so the master can see a hang-up again.
+    void release();
+
+private:
+    int slave_ = -1;
+};
+
 // Maps serial port 1 to a device for the life of the object.
 class ScopedPort1 {
 public:

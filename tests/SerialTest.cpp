@@ -12,7 +12,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fcntl.h>
 #include <unistd.h>
 
 using namespace freqrelay;
@@ -186,9 +185,8 @@ TEST_F(QtSerialControlOnPty, SettingsThePlatformCannotApplyFailAtTheOpening) {
 TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
     control.setSettings(SendCommand::kLineSettings);
     control.setPortOpen(true);
-    const int slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    ::tcflow(slave, TCOOFF);
+    StoppedLine line(pty.slavePath());
+    ASSERT_TRUE(line.holding());
     const auto started = std::chrono::steady_clock::now();
     try {
         control.setOutput(std::string(5, '\0'));
@@ -199,8 +197,6 @@ TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
         EXPECT_NE(std::string(failure.what()).find(pty.slavePath()), std::string::npos) << failure.what();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
-    ::tcflow(slave, TCOON);
-    ::close(slave);
 }
 
 TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsOpenedAgainWhenTheWriteIsRepeated) {
