@@ -12,7 +12,11 @@ namespace freqrelay {
 
 namespace {
 constexpr std::size_t kPieceSize = 64 * 1024;
+
+std::string fileTooLarge(std::size_t bytes) {
+    return "file too large: " + std::to_string(bytes) + " bytes";
 }
+}  // namespace
 
 FileReader::FileReader(std::string path) : path_(std::move(path)) {}
 
@@ -42,9 +46,16 @@ void FileReader::open() {
         ::close(fd);
         fail("not a regular file");
     }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > kMaxFileSize) {
+        // A sparse or runaway file must not take the relay's memory; it is
+        // waited out like a missing one.
+        ::close(fd);
+        fail(fileTooLarge(size));
+    }
     fd_ = fd;
     atEnd_ = false;
-    sizeAtOpen_ = static_cast<std::size_t>(info.st_size);
+    sizeAtOpen_ = size;
 }
 
 void FileReader::readInto(std::string& text) {
@@ -65,6 +76,10 @@ void FileReader::readInto(std::string& text) {
     if (count == 0) {
         atEnd_ = true;
         return;
+    }
+    // A file that grows while it is read is held to the same bound.
+    if (text.size() + static_cast<std::size_t>(count) > kMaxFileSize) {
+        fail(fileTooLarge(text.size() + static_cast<std::size_t>(count)));
     }
     text.append(piece, static_cast<std::size_t>(count));
 }

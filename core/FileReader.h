@@ -7,6 +7,9 @@
 
 namespace freqrelay {
 
+// No frequency file comes near this; a larger one is turned away at opening.
+inline constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
+
 // Reads a regular file through POSIX calls. Anything else under the name
 // (a FIFO, a directory, a device) fails to open, so that the poll loop
 // neither blocks on it nor reads it without end.

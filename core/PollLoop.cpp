@@ -3,6 +3,8 @@
 #include "Encoder.h"
 #include "RelayFailure.h"
 
+#include <new>
+
 namespace freqrelay {
 
 PollLoop::PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display,
@@ -17,7 +19,7 @@ void PollLoop::run() {
     for (;;) {
         const Step running = at.step;
         try {
-            at = runStep(at);
+            at = runStepOrFail(at);
         } catch (const RelayFailure& failure) {
             if (!armed_) {
                 throw;
@@ -30,12 +32,19 @@ void PollLoop::run() {
                 at = Position{};
                 continue;
             }
+            if (at.step == Step::Read) {
+                // A descriptor that gave EIO or ESTALE never reads again, so
+                // the retry opens the file afresh and reads it from the start.
+                file_.close();
+                releaseText(state_.freq);
+                at = Position{Step::Open};
+            }
             host_.pump();
             if (host_.quitRequested()) {
                 return;
             }
             host_.pause(kPollPause);
-            // `at` is unchanged: the failed step runs again.
+            // Otherwise `at` is unchanged: the failed step runs again.
         }
         // QUIT is only ever asked for inside a pump; the loop goes no further.
         if (running == Step::Pump && host_.quitRequested()) {
@@ -44,10 +53,26 @@ void PollLoop::run() {
     }
 }
 
+PollLoop::Position PollLoop::runStepOrFail(Position at) {
+    try {
+        return runStep(at);
+    } catch (const std::bad_alloc&) {
+        // Memory may be free again by the next try; it is a failed step like
+        // any other, never the end of the program.
+        throw RelayFailure(FailureKind::Memory, "out of memory");
+    }
+}
+
+void PollLoop::releaseText(Variant& field) {
+    // Swapped out rather than cleared, so that one large text does not keep
+    // its buffer for the rest of the run.
+    std::string().swap(field.text());
+}
+
 PollLoop::Position PollLoop::runStep(Position at) {
     switch (at.step) {
     case Step::ClearText:
-        state_.freq.text().clear();
+        releaseText(state_.freq);
         return {Step::Pump};
     case Step::Pump:
         host_.pump();
@@ -72,7 +97,9 @@ PollLoop::Position PollLoop::runStep(Position at) {
     case Step::Compare:
         return {state_.freq == state_.freqold ? Step::ClearText : Step::Store};
     case Step::Store:
-        state_.freqold = state_.freq;  // the whole text, before it is cut to eight characters
+        // The whole text, before it is cut to eight characters; a fresh copy,
+        // so that freqold never keeps a larger earlier text's buffer.
+        state_.freqold = Variant(state_.freq.toText());
         return {Step::Encode};
     case Step::Encode:
         Encoder::runStep(at.index, state_, display_);

@@ -14,9 +14,10 @@ inline constexpr std::chrono::milliseconds kPollPause{250};
 
 // Reads the frequency file about four times a second and, whenever its whole
 // text has changed, encodes and sends it. Every failing step is repeated
-// after a pump and a pause, exactly that step and not the iteration, except
-// an overflow of the number, which repeating cannot cure: the iteration is
-// then abandoned and the file polled again.
+// after a pump and a pause, exactly that step and not the iteration, with two
+// exceptions: an overflow of the number, which repeating cannot cure,
+// abandons the iteration and the file is polled again; and a failed read
+// lets go of the file, which is then opened and read again from the start.
 class PollLoop {
 public:
     // One step of an iteration; Encode and Send hold several steps each.
@@ -35,6 +36,9 @@ public:
 
 private:
     Position runStep(Position at);
+    // runStep, with running out of memory raised as a failure of the step.
+    Position runStepOrFail(Position at);
+    static void releaseText(Variant& field);
 
     RelayState& state_;
     LoopHost& host_;

@@ -11,6 +11,7 @@ const char* failureKindName(FailureKind kind) noexcept {
     case FailureKind::File: return "file";
     case FailureKind::Port: return "port";
     case FailureKind::Settings: return "settings";
+    case FailureKind::Memory: return "memory";
     }
     return "unknown";
 }

@@ -7,7 +7,7 @@ namespace freqrelay {
 
 // What went wrong in a step. The poll loop decides by the kind whether
 // waiting and repeating the step can help.
-enum class FailureKind { Overflow, File, Port, Settings };
+enum class FailureKind { Overflow, File, Port, Settings, Memory };
 
 // The one run-time failure a relay step raises. Its message names the
 // file, port or value that failed.

@@ -142,3 +142,35 @@ TEST(FaultInjection, NoFileOrPortDescriptorStaysOpenBetweenIterations) {
     EXPECT_EQ(openAtPumps, 0);
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 00 05 07 0A");
 }
+
+// A 64 GiB sparse file would take all memory if read; a file whose reads
+// fail (EIO here, ESTALE on NFS) would wedge a descriptor that is kept. Both
+// are waited out, and a good file then relays at once.
+TEST(FaultInjection, AFileThatCannotBeReadWholeIsWaitedOut) {
+    const std::vector<std::pair<const char*, std::function<void(const std::filesystem::path&)>>> cases = {
+        {"64 GiB sparse", [](const std::filesystem::path& file) {
+             std::ofstream{file};
+             std::filesystem::resize_file(file, std::uintmax_t{64} << 30);
+         }},
+        {"reads fail with EIO", [](const std::filesystem::path& file) {
+             std::filesystem::create_symlink("/proc/self/mem", file);
+         }},
+    };
+    for (const auto& [name, makeBadFile] : cases) {
+        SCOPED_TRACE(name);
+        RelayRig rig;
+        makeBadFile(rig.file());
+        std::chrono::steady_clock::time_point replaced;
+        ASSERT_TRUE(rig.run({rig.idle(1s), rig.then([&] {
+                                 EXPECT_EQ(rig.lineHex(), "");
+                                 if (kResidentMemoryIsMeaningful) {
+                                     EXPECT_LT(residentKilobytes(), 100 * 1024);
+                                 }
+                                 replaced = std::chrono::steady_clock::now();
+                                 rig.writeFile("14250000");
+                             }),
+                             rig.waitForBytes(5)}));
+        EXPECT_LT(std::chrono::steady_clock::now() - replaced, 1s);
+        EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+    }
+}

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <new>
 #include <optional>
 
 using namespace freqrelay;
@@ -49,7 +50,7 @@ struct Rig : LoopHost, TextFile, CommandSteps {
     bool atEnd() const override { return position >= content->size() && readPastEnd; }
     void readInto(std::string& text) override {
         trace.push_back("read");
-        failIfAsked("read");
+        failIfAsked(position == 0 ? "read" : "read-later");
         readPastEnd = position >= content->size();
         text += content->substr(position, 3);
         position = std::min(position + 3, content->size());
@@ -69,11 +70,19 @@ struct Rig : LoopHost, TextFile, CommandSteps {
         }
     }
 
+    // failures["x"] makes step x fail that many times; failures["alloc:x"]
+    // makes it run out of memory instead.
     void failIfAsked(const std::string& what) {
-        if (auto found = failures.find(what); found != failures.end() && found->second > 0) {
-            --found->second;
+        if (consume("alloc:" + what)) {
+            throw std::bad_alloc();
+        }
+        if (consume(what)) {
             throw RelayFailure(FailureKind::Port, "fake: " + what + " failed");
         }
+    }
+    bool consume(const std::string& key) {
+        const auto found = failures.find(key);
+        return found != failures.end() && found->second-- > 0;
     }
 
     // Runs the loop; `script` is called at each pump with its number and
@@ -161,16 +170,28 @@ TEST(PollLoop, AMissingFileIsWaitedForAtTheOpening) {
     EXPECT_TRUE(rig.display.in.size() == 1);
 }
 
-TEST(PollLoop, AFailedReadIsRepeatedWithoutReopening) {
+TEST(PollLoop, AFailedReadOpensTheFileAgainAndReadsFromTheStart) {
+    for (const std::string failure : {"read-later", "alloc:read-later"}) {
+        SCOPED_TRACE(failure);
+        Rig rig;
+        rig.content = "14250000";
+        rig.failures[failure] = 1;
+        rig.run([&](int pump) { rig.quit = pump == 5; });
+        // The partial text of the failed read is not kept.
+        EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 42 01 0A"});
+        EXPECT_EQ(std::vector<std::string>(rig.trace.begin(), rig.trace.begin() + 6),
+                  (std::vector<std::string>{"pump", "open", "read", "read", "pump", "open"}));
+        EXPECT_FALSE(rig.isOpenNow);
+    }
+}
+
+TEST(PollLoop, RunningOutOfMemoryIsAFailedStepThatIsRepeated) {
     Rig rig;
-    rig.content = "14250000";
-    rig.failures["read"] = 2;
-    rig.run([&](int pump) { rig.quit = pump == 5; });
-    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 42 01 0A"});
-    const auto opens = std::count(rig.trace.begin(), rig.trace.begin() + 6, std::string("open"));
-    EXPECT_EQ(opens, 1);
-    EXPECT_EQ(std::vector<std::string>(rig.trace.begin(), rig.trace.begin() + 7),
-              (std::vector<std::string>{"pump", "open", "read", "pump", "read", "pump", "read"}));
+    rig.content = "7050000";
+    rig.failures["alloc:send8"] = 2;
+    rig.run([&](int pump) { rig.quit = pump == 6; });
+    EXPECT_EQ(rig.sent, std::vector<std::string>{"00 00 05 07 0A"});
+    EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send8")), 3);
 }
 
 TEST(PollLoop, AFailedSendStepIsRepeatedAndTheCommandGoesOutOnce) {

@@ -50,3 +50,11 @@ private:
 
 // This process's resident memory, from /proc/self/status.
 long residentKilobytes();
+
+// AddressSanitizer keeps freed memory in quarantine and adds shadow memory,
+// so resident memory says nothing about the relay under it.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kResidentMemoryIsMeaningful = false;
+#else
+inline constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
