@@ -2,6 +2,7 @@
 
 #include "PortDevice.h"
 #include "RelayFailure.h"
+#include "StepWait.h"
 
 #include <QByteArray>
 
@@ -20,6 +21,8 @@
 namespace freqrelay {
 
 namespace {
+
+constexpr const char* kQuitting = "given up: the relay is quitting";
 
 QSerialPort::Parity toQt(SerialSettings::Parity parity) {
     switch (parity) {
@@ -94,15 +97,17 @@ void QtSerialControl::setInBufferCount(std::int16_t count) {
     }
 }
 
-void QtSerialControl::applySettings() {
+void QtSerialControl::checkSettingsSupported() const {
 #ifndef Q_OS_WIN
     // termios has no 1.5 stop bits, and QSerialPort would quietly send 1.
     if (settings_.stopBits == SerialSettings::StopBits::OneAndHalf) {
         fail("1.5 stop bits are not supported on this system");
     }
 #endif
-    // Before opening these only record the settings; open() applies them and
-    // fails on any the platform cannot apply.
+}
+
+void QtSerialControl::applySettings() {
+    checkSettingsSupported();
     const bool applied =
         port_.setBaudRate(settings_.baudRate) &&
         port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
@@ -140,12 +145,15 @@ void QtSerialControl::open() {
     openDevice_ = devicePathForPort(commPort_);
     port_.setPortName(QString::fromStdString(openDevice_));
     port_.clearError();
-    applySettings();
+    checkSettingsSupported();
     if (!port_.open(QIODevice::ReadWrite)) {
         fail(port_.errorString().toStdString());
     }
+    // The system raises RTS when the device opens; an interface that keys
+    // the transmitter on RTS must see it lowered before anything else.
     try {
         applyRts();
+        applySettings();
     } catch (const RelayFailure&) {
         port_.close();
         throw;
@@ -162,26 +170,25 @@ void QtSerialControl::setOutput(const std::string& data) {
     }
     // Hand every byte to the system now, within a bounded time, so that a
     // stalled line is a failure and not a hang.
-    const auto deadline = std::chrono::steady_clock::now() + writeTimeout_;
-    while (port_.bytesToWrite() > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !port_.waitForBytesWritten(static_cast<int>(left.count()))) {
-            const bool timedOut = port_.error() == QSerialPort::NoError ||
-                                  port_.error() == QSerialPort::TimeoutError;
-            const std::string reason =
-                timedOut ? "write timed out" : "write failed: " + port_.errorString().toStdString();
-            if (timedOut) {
-                // Drop what is left, so that a repeated write starts a whole
-                // command and does not follow a stale part of this one.
-                port_.clear(QSerialPort::Output);
-            } else {
-                // The device is gone (an adapter pulled): this handle can
-                // never write again, so let go of it.
-                forceClose();
-            }
+    const WaitEnd end = waitInSlices(writeTimeout_, quitCheck_, [this](std::chrono::milliseconds slice) {
+        if (port_.bytesToWrite() == 0 || port_.waitForBytesWritten(static_cast<int>(slice.count()))) {
+            return port_.bytesToWrite() == 0;
+        }
+        if (port_.error() != QSerialPort::NoError && port_.error() != QSerialPort::TimeoutError) {
+            // The device is gone (an adapter pulled): this handle can never
+            // write again, so let go of it.
+            const std::string reason = "write failed: " + port_.errorString().toStdString();
+            forceClose();
             fail(reason);
         }
+        port_.clearError();
+        return false;
+    });
+    if (end != WaitEnd::Done) {
+        // Drop what is left, so that a repeated write starts a whole command
+        // and does not follow a stale part of this one.
+        port_.clear(QSerialPort::Output);
+        fail(end == WaitEnd::Quit ? kQuitting : "write timed out");
     }
 }
 
@@ -199,12 +206,18 @@ void QtSerialControl::drain() {
     // Wait for the driver's queue with a deadline, so that a line held by
     // flow control fails instead of freezing the relay; then tcdrain for the
     // last bytes in the hardware.
-    const auto deadline = std::chrono::steady_clock::now() + writeTimeout_;
-    for (int queued = 0; ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0;) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            fail("output did not drain");
+    const WaitEnd end = waitInSlices(writeTimeout_, quitCheck_, [fd](std::chrono::milliseconds slice) {
+        const auto until = std::chrono::steady_clock::now() + slice;
+        for (int queued = 0; ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0;) {
+            if (std::chrono::steady_clock::now() >= until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    });
+    if (end != WaitEnd::Done) {
+        fail(end == WaitEnd::Quit ? kQuitting : "output did not drain");
     }
     while (::tcdrain(fd) != 0) {
         if (errno != EINTR) {

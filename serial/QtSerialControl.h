@@ -6,11 +6,15 @@
 #include <QSerialPort>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace freqrelay {
 
-inline constexpr std::chrono::milliseconds kWriteTimeout{2000};
+// Long enough for five bytes at any speed, short enough that a QUIT click
+// during a stalled write (seen only when the write gives up) is not kept
+// waiting long.
+inline constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
 // The serial control over QSerialPort. Port numbers map to devices through
 // devicePathForPort. Closing waits until every byte written has left for the
@@ -41,9 +45,13 @@ public:
     const SerialSettings& settings() const noexcept { return settings_; }
     // The device the next opening uses (or the open port uses).
     std::string device() const;
+    // Asked during every wait for the line; when it says the relay is
+    // quitting, the wait gives up at once and the step fails.
+    void setQuitCheck(std::function<bool()> quit) { quitCheck_ = std::move(quit); }
 
 private:
     [[noreturn]] void fail(const std::string& reason) const;
+    void checkSettingsSupported() const;
     void applySettings();
     void applyRts();
     void open();
@@ -56,6 +64,7 @@ private:
     std::string openDevice_;
     SerialSettings settings_;
     bool rtsEnable_ = false;
+    std::function<bool()> quitCheck_;
 };
 
 }  // namespace freqrelay

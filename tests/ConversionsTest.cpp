@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 using namespace freqrelay;
 
@@ -73,12 +76,30 @@ TEST(NumericValue, HexadecimalAndOctalLiterals) {
     EXPECT_EQ(NumericValue("&X12"), 0.0);
 }
 
+// Puts a locale whose decimal point is a comma in force for LC_NUMERIC. A
+// machine without it installed gets it built into a private folder.
+static bool useCommaLocale() {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        const auto folder = std::filesystem::temp_directory_path() / "freqrelay-locales";
+        std::filesystem::create_directories(folder);
+        const std::string build =
+            "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' 2>/dev/null";
+        if (std::system(build.c_str()) != 0) {
+            return false;
+        }
+        ::setenv("LOCPATH", folder.c_str(), 1);
+        if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+            return false;
+        }
+    }
+    return std::string(std::localeconv()->decimal_point) == ",";
+}
+
 TEST(NumericValue, OnlyTheFullStopIsADecimalPointWhateverTheLocale) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous ? previous : "C";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
-        std::setlocale(LC_NUMERIC, "C.UTF-8");
-    }
+    ASSERT_TRUE(useCommaLocale()) << "no locale with a decimal comma could be put in force "
+                                     "(localedef and the de_DE locale source are needed)";
     EXPECT_DOUBLE_EQ(NumericValue("1,5"), 1.0);
     EXPECT_DOUBLE_EQ(NumericValue("1.5"), 1.5);
     EXPECT_EQ(DoubleText(1.5), "1.5");

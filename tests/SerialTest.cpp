@@ -1,3 +1,4 @@
+#include "LineSpy.h"
 #include "PortDevice.h"
 #include "PseudoTerminal.h"
 #include "QtSerialControl.h"
@@ -7,11 +8,14 @@
 #include "Encoder.h"
 #include "SendCommand.h"
 #include "SerialSettings.h"
+#include "StepWait.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 using namespace freqrelay;
@@ -60,6 +64,26 @@ TEST(PortDevice, MapsPortOneThroughTheEnvironment) {
     ScopedPort1 mapped("/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(1), "/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
+}
+
+// The write and the drain both wait through waitInSlices. A pty never holds
+// bytes in its output queue, so a line that never empties is simulated here.
+TEST(StepWait, ALineThatNeverEmptiesGivesUpAtTheLimitOrAtOnceOnQuit) {
+    const auto neverEmpties = [](std::chrono::milliseconds slice) {
+        EXPECT_LE(slice, kQuitCheckInterval);
+        std::this_thread::sleep_for(slice);
+        return false;
+    };
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(waitInSlices(300ms, nullptr, neverEmpties), WaitEnd::TimedOut);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms);
+
+    started = std::chrono::steady_clock::now();
+    const auto quitAfter100ms = [&] { return std::chrono::steady_clock::now() - started > 100ms; };
+    EXPECT_EQ(waitInSlices(10s, quitAfter100ms, neverEmpties), WaitEnd::Quit);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);  // a hang would take the whole 10 s
+
+    EXPECT_EQ(waitInSlices(10s, [] { return false; }, [](auto) { return true; }), WaitEnd::Done);
 }
 
 TEST(SendCommand, ConfiguresOpensWritesAndClosesInThatOrder) {
@@ -112,13 +136,10 @@ TEST_F(QtSerialControlOnPty, BeforeAnyEncodingSendsFiveZeroBytes) {
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 00 00 00");
 }
 
-TEST_F(QtSerialControlOnPty, LineIsAt4800BaudWithTwoStopBitsWhileOpen) {
-    // Start from other settings, as another program may have left the port.
-    termios other = pty.lineSettings();
-    ::cfsetspeed(&other, B9600);
-    other.c_cflag &= ~CSTOPB;
+TEST_F(QtSerialControlOnPty, LineIsAt4800Baud8N2WithRtsLoweredFirst) {
     RelayState state = encodedState("7050000");
     SendCommand sender(control, state);
+    LineSpy spy;
     for (int step = 0; step <= 7; ++step) {
         sender.runStep(step);
     }
@@ -126,9 +147,26 @@ TEST_F(QtSerialControlOnPty, LineIsAt4800BaudWithTwoStopBitsWhileOpen) {
     const termios line = pty.lineSettings();
     EXPECT_EQ(::cfgetospeed(&line), B4800);
     EXPECT_NE(line.c_cflag & CSTOPB, 0u);
-    // A pty forces 8 bits and no parity; check what the control applied.
-    EXPECT_EQ(control.settings().dataBits, 8);
-    EXPECT_EQ(control.settings().parity, SerialSettings::Parity::None);
+    // A pty forces 8 bits and no parity, so check what was asked of the line.
+    const auto& requests = spy.requests();
+    ASSERT_FALSE(requests.empty());
+    const termios& asked = requests.back().attributes;
+    EXPECT_EQ(requests.back().kind, LineRequest::Kind::Attributes);
+    EXPECT_EQ(asked.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(asked.c_cflag & PARENB, 0u);
+    EXPECT_NE(asked.c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(::cfgetospeed(&asked), B4800);
+    // RTS goes low as soon as the device is open, before the relay's own
+    // settings are applied (the opening itself applies the port's earlier ones).
+    const auto isRelays = [](const LineRequest& r) {
+        return r.kind == LineRequest::Kind::Attributes && ::cfgetospeed(&r.attributes) == B4800;
+    };
+    const auto rtsLow = std::find_if(requests.begin(), requests.end(),
+                                     [](const LineRequest& r) { return r.kind == LineRequest::Kind::RtsLow; });
+    ASSERT_NE(rtsLow, requests.end());
+    EXPECT_TRUE(std::none_of(requests.begin(), rtsLow, isRelays));
+    EXPECT_TRUE(std::none_of(requests.begin(), requests.end(),
+                             [](const LineRequest& r) { return r.kind == LineRequest::Kind::RtsHigh; }));
     for (int step = 8; step < SendCommand::kStepCount; ++step) {
         sender.runStep(step);
     }

@@ -65,6 +65,10 @@ Form1::Form1(QWidget* parent)
     QWidget::setTabOrder(Command1, Text2);
     QWidget::setTabOrder(Text2, Command2);
 
+    // A signal arrives while the loop may be waiting for a stalled line; that
+    // wait must not hold up the stop.
+    MSComm1.setQuitCheck([this] { return quitRequested(); });
+
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
@@ -79,8 +83,9 @@ void Form1::Form_Load() {
 }
 
 void Form1::Command1_Click() {
-    releaseFileAndPort();
+    // Raised first, so that closing a port on a stalled line gives up at once.
     quit_ = true;
+    releaseFileAndPort();
     hide();
 }
 

@@ -2,8 +2,10 @@
 
 namespace freqrelay {
 
-// SIGINT and SIGTERM (Ctrl-C, a service stop) end the relay as QUIT does.
-// The handler only raises a flag; the poll loop reads it after each pump.
+// SIGINT, SIGTERM and SIGHUP (Ctrl-C, a service stop, the terminal closing)
+// end the relay as QUIT does. The handler only raises a flag; the poll loop
+// reads it after each pump, and every wait for the line reads it too. A
+// second SIGINT or SIGTERM while the relay is ending ends it at once.
 class QuitSignals {
 public:
     static void install();

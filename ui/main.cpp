@@ -22,9 +22,10 @@ void useOffscreenWithoutDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all, so that a stop in the first milliseconds is a clean one.
+    freqrelay::QuitSignals::install();
     useOffscreenWithoutDisplay();
     QApplication app(argc, argv);
-    freqrelay::QuitSignals::install();
     // The window only repaints at the poll's pumps, so a blinking caret would
     // stutter at the poll rate; its repaints also cost more than the polling.
     QApplication::setCursorFlashTime(0);
