@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace freqrelay {
 
 // Sending one command, as a fixed list of steps the poll loop can run one
@@ -9,6 +11,8 @@ public:
     virtual ~CommandSteps() = default;
     virtual int stepCount() const = 0;
     virtual void runStep(int index) = 0;
+    // What step `index` does, in plain words, for telling the operator.
+    virtual std::string stepName(int index) const = 0;
 };
 
 }  // namespace freqrelay

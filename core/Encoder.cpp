@@ -40,7 +40,7 @@ void Encoder::runStep(int index, RelayState& state, Display& display) {
     case 8: state.f3 = Variant(Middle(state.freq1, 2, 2)); break;
     case 9: state.f4 = LeftPart(state.freq1, 1); break;
     case 10:
-        display.showOut(state.f4 + state.f3.toText() + state.f2.toText() + state.f1.toText());
+        display.showOut(outText(state));
         break;
     case 11: state.b1 = Variant(hexLiteral(state, state.f1)); break;
     case 12: state.b2 = Variant(hexLiteral(state, state.f2)); break;
@@ -59,6 +59,24 @@ void Encoder::encode(RelayState& state, Display& display) {
     for (int step = 0; step < kStepCount; ++step) {
         runStep(step, state, display);
     }
+}
+
+std::string Encoder::outText(const RelayState& state) {
+    return state.f4 + state.f3.toText() + state.f2.toText() + state.f1.toText();
+}
+
+std::string hexBytes(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
 }
 
 const std::string& Encoder::buildCommand(RelayState& state) {

@@ -22,8 +22,14 @@ public:
     // All steps in order.
     static void encode(RelayState& state, Display& display);
 
+    // The Out text: the digits the command carries, from f1 to f4.
+    static std::string outText(const RelayState& state);
+
     // fr := the five command characters from c1 to c5; empty fields count as 0.
     static const std::string& buildCommand(RelayState& state);
 };
+
+// The command as the operator reads it: "00 50 42 01 0A".
+std::string hexBytes(const std::string& bytes);
 
 }  // namespace freqrelay

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,8 +23,14 @@ FileReader::FileReader(std::string path) : path_(std::move(path)) {}
 
 FileReader::~FileReader() { close(); }
 
+std::string FileReader::name() const {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path_, error);
+    return error ? path_ : absolute.string();
+}
+
 void FileReader::fail(const std::string& reason) const {
-    throw RelayFailure(FailureKind::File, path_ + ": " + reason);
+    throw RelayFailure(FailureKind::File, name() + ": " + reason);
 }
 
 void FileReader::open() {

@@ -26,7 +26,8 @@ public:
     void close() noexcept override;
     bool isOpen() const noexcept override { return fd_ >= 0; }
 
-    const std::string& path() const noexcept { return path_; }
+    // The absolute path, resolved against the working directory of now.
+    std::string name() const override;
 
 private:
     [[noreturn]] void fail(const std::string& reason) const;

@@ -8,8 +8,8 @@
 namespace freqrelay {
 
 PollLoop::PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display,
-                   CommandSteps& sender)
-    : state_(state), host_(host), file_(file), display_(display), sender_(sender) {}
+                   CommandSteps& sender, RelayObserver* observer)
+    : state_(state), host_(host), file_(file), display_(display), sender_(sender), observer_(observer) {}
 
 void PollLoop::run() {
     state_.h = "&H";
@@ -17,13 +17,15 @@ void PollLoop::run() {
 
     Position at;
     for (;;) {
-        const Step running = at.step;
+        const Position running = at;
         try {
             at = runStepOrFail(at);
+            noteSuccess(running);
         } catch (const RelayFailure& failure) {
             if (!armed_) {
                 throw;
             }
+            noteFailure(running, failure);
             if (failure.repeatingCannotCure()) {
                 // The same number would overflow again on every retry and the
                 // file would never be read again. freqold already holds this
@@ -47,7 +49,7 @@ void PollLoop::run() {
             // Otherwise `at` is unchanged: the failed step runs again.
         }
         // QUIT is only ever asked for inside a pump; the loop goes no further.
-        if (running == Step::Pump && host_.quitRequested()) {
+        if (running.step == Step::Pump && host_.quitRequested()) {
             return;
         }
     }
@@ -59,7 +61,57 @@ PollLoop::Position PollLoop::runStepOrFail(Position at) {
     } catch (const std::bad_alloc&) {
         // Memory may be free again by the next try; it is a failed step like
         // any other, never the end of the program.
-        throw RelayFailure(FailureKind::Memory, "out of memory");
+        const bool onFile = at.step != Step::Encode && at.step != Step::Send;
+        throw RelayFailure(FailureKind::Memory, (onFile ? file_.name() + ": " : "") + "out of memory");
+    }
+}
+
+StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
+    StepFailure report;
+    report.reason = failure.what();
+    report.kind = failure.kind();
+    report.retrying = !failure.repeatingCannotCure();
+    switch (at.step) {
+    case Step::Open: report.step = "opening the file"; break;
+    case Step::Read: report.step = "reading the file"; break;
+    case Step::Encode:
+        report.step = "reading the number";
+        report.area = StepArea::Encoding;
+        break;
+    case Step::Send:
+        report.step = sender_.stepName(at.index);
+        report.area = StepArea::Port;
+        break;
+    default: report.step = "polling the file"; break;
+    }
+    return report;
+}
+
+void PollLoop::noteFailure(Position at, const RelayFailure& failure) {
+    StepFailure report = describe(at, failure);
+    if (failing_ && failing_->report.step == report.step && failing_->report.reason == report.reason) {
+        ++failing_->failedTries;  // the same failure again: told once, counted
+        return;
+    }
+    if (report.retrying) {
+        failing_ = Failing{at, report, std::chrono::steady_clock::now(), 1};
+    }
+    if (observer_ != nullptr) {
+        observer_->stepFailed(report);
+    }
+}
+
+void PollLoop::noteSuccess(Position at) {
+    if (failing_ && failing_->at == at) {
+        const Failing cleared = *failing_;
+        failing_.reset();
+        if (observer_ != nullptr) {
+            observer_->failureCleared(cleared.report, std::chrono::steady_clock::now() - cleared.since,
+                                      cleared.failedTries + 1);
+        }
+    }
+    if (at.step == Step::Send && at.index + 1 == sender_.stepCount() && observer_ != nullptr) {
+        observer_->commandSent(state_.fr.toText(), Encoder::outText(state_));
     }
 }
 

@@ -3,10 +3,13 @@
 #include "CommandSteps.h"
 #include "Display.h"
 #include "LoopHost.h"
+#include "RelayObserver.h"
 #include "RelayState.h"
 #include "TextFile.h"
 
 #include <chrono>
+#include <optional>
+#include <string>
 
 namespace freqrelay {
 
@@ -29,13 +32,27 @@ public:
         friend bool operator==(const Position&, const Position&) = default;
     };
 
-    PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display, CommandSteps& sender);
+    // `observer`, when given, is told of failures, their clearing, and every
+    // command sent.
+    PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display, CommandSteps& sender,
+             RelayObserver* observer = nullptr);
 
     // Sets up the state and polls until the host asks to quit.
     void run();
 
 private:
+    // The failure the loop is repeating a step for.
+    struct Failing {
+        Position at;
+        StepFailure report;
+        std::chrono::steady_clock::time_point since;
+        int failedTries = 0;
+    };
+
     Position runStep(Position at);
+    StepFailure describe(Position at, const RelayFailure& failure) const;
+    void noteFailure(Position at, const RelayFailure& failure);
+    void noteSuccess(Position at);
     // runStep, with running out of memory raised as a failure of the step.
     Position runStepOrFail(Position at);
     static void releaseText(Variant& field);
@@ -45,7 +62,9 @@ private:
     TextFile& file_;
     Display& display_;
     CommandSteps& sender_;
+    RelayObserver* observer_;
     bool armed_ = false;
+    std::optional<Failing> failing_;
 };
 
 }  // namespace freqrelay

@@ -16,6 +16,8 @@ public:
     virtual void readInto(std::string& text) = 0;
     virtual void close() noexcept = 0;
     virtual bool isOpen() const noexcept = 0;
+    // The file's name as failures give it.
+    virtual std::string name() const = 0;
 };
 
 }  // namespace freqrelay

@@ -4,9 +4,21 @@
 
 namespace freqrelay {
 
+namespace {
+
+std::string variableFor(int port) { return "FREQRELAY_PORT" + std::to_string(port); }
+
+const char* mappedDevice(int port) {
+    const char* mapped = std::getenv(variableFor(port).c_str());
+    return mapped != nullptr && *mapped != '\0' ? mapped : nullptr;
+}
+
+}  // namespace
+
+std::string portMappingSource(int port) { return mappedDevice(port) ? variableFor(port) : "the default"; }
+
 std::string devicePathForPort(int port) {
-    const std::string variable = "FREQRELAY_PORT" + std::to_string(port);
-    if (const char* mapped = std::getenv(variable.c_str()); mapped != nullptr && *mapped != '\0') {
+    if (const char* mapped = mappedDevice(port)) {
         return mapped;
     }
 #ifdef _WIN32

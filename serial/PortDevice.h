@@ -9,4 +9,8 @@ namespace freqrelay {
 // otherwise the system's own numbering, /dev/ttyS<port-1> or COM<port>.
 std::string devicePathForPort(int port);
 
+// Where devicePathForPort(port) comes from, for telling the operator: the
+// variable's name, or "the default".
+std::string portMappingSource(int port);
+
 }  // namespace freqrelay

@@ -34,6 +34,18 @@ void SendCommand::runStep(int index) {
     }
 }
 
+std::string SendCommand::stepName(int index) const {
+    switch (index) {
+    case 0: return "choosing the port";
+    case 2: return "setting the line";
+    case 7: return "opening the port";
+    case 8: return "building the command";
+    case 9: return "writing the command";
+    case 10: return "closing the port";
+    default: return "configuring the port";
+    }
+}
+
 void SendCommand::run() {
     for (int step = 0; step < kStepCount; ++step) {
         runStep(step);

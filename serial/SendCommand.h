@@ -18,6 +18,7 @@ public:
 
     int stepCount() const override { return kStepCount; }
     void runStep(int index) override;
+    std::string stepName(int index) const override;
 
     // All steps straight through, stopping at the first failure.
     void run();

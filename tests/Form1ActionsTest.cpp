@@ -55,9 +55,13 @@ TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
     ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
     ASSERT_TRUE(rig.run({rig.idle(300ms), click(rig.form.Command2), rig.then([&] {
                              EXPECT_FALSE(rig.form.MSComm1.portOpen());
+                             // Out is drawn as not sent, with the line's reason.
+                             EXPECT_TRUE(rig.form.outNotSent());
+                             EXPECT_EQ(rig.form.Text2->toolTip(), rig.form.printedLines()[1] + ".");
                              std::filesystem::create_symlink(rig.pty.slavePath(), link);
                          }),
-                         rig.write("14250000"), rig.waitForBytes(5)}));
+                         rig.write("14250000"), rig.waitForBytes(5), rig.idle(100ms)}));
+    EXPECT_FALSE(rig.form.outNotSent());
     ASSERT_EQ(rig.form.printPosition(), 2);
     EXPECT_EQ(rig.form.printedLines()[0], "");
     EXPECT_TRUE(rig.form.printedLines()[1].startsWith("ReSend failed: " + QString::fromStdString(link.string())))
@@ -138,12 +142,7 @@ TEST(Form1Actions, TheProgramEndsCleanlyAndPromptlyOnSigtermOrSighupDuringAStall
         RelayRig rig;  // for its working folder
         rig.writeFile("14250000");
         QProcess program;
-        program.setWorkingDirectory(QString::fromStdString(rig.folder().string()));
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("FREQRELAY_PORT1", QString::fromStdString(pty.slavePath()));
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        program.setProcessEnvironment(environment);
-        program.start(FREQRELAY_PROGRAM, {});
+        startRelayProgram(program, rig.folder(), pty.slavePath());
         ASSERT_TRUE(program.waitForStarted());
         EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
         StoppedLine line(pty.slavePath());

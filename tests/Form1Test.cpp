@@ -18,6 +18,19 @@ namespace {
 std::string text1(Form1& form) { return form.Text1->text().toStdString(); }
 std::string text2(Form1& form) { return form.Text2->text().toStdString(); }
 
+// Out as the operator and a screen reader see it: whether it is drawn as not
+// sent, and why.
+struct OutState {
+    bool notSent;
+    std::string tooltip;
+};
+OutState outState(Form1& form) {
+    const bool red = form.Text2->palette().color(QPalette::Text) != form.palette().color(QPalette::Text);
+    EXPECT_EQ(red, form.outNotSent());
+    EXPECT_EQ(form.Text2->toolTip(), form.Text2->accessibleDescription());
+    return {red, form.Text2->toolTip().toStdString()};
+}
+
 }  // namespace
 
 TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
@@ -79,11 +92,14 @@ TEST(Form1Relay, AMissingFileSendsNothingUntilItAppears) {
     std::chrono::steady_clock::time_point written;
     ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] {
                              EXPECT_EQ(rig.lineHex(), "");
+                             EXPECT_EQ(rig.form.Text1->toolTip().toStdString(),
+                                       "Waiting for " + rig.file().string() + ": No such file or directory.");
                              rig.writeFile("7050000");
                              written = std::chrono::steady_clock::now();
                          }),
                          rig.waitForBytes(5)}));
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
+    EXPECT_EQ(rig.form.Text1->toolTip(), "");
     // Acted on within about half a second (plus this scenario's own pump).
     EXPECT_LT(std::chrono::steady_clock::now() - written, 800ms);
 }
@@ -121,6 +137,10 @@ TEST(Form1Relay, AfterAnOverflowTheNextChangeIsRelayed) {
     ASSERT_TRUE(rig.run({rig.idle(700ms), rig.then([&] {
                              EXPECT_EQ(text1(rig.form), "10000000000");
                              EXPECT_EQ(rig.lineHex(), "");
+                             const OutState out = outState(rig.form);
+                             EXPECT_TRUE(out.notSent);
+                             EXPECT_EQ(out.tooltip,
+                                       "Not sent: overflow: 10000000000 does not fit in a 32-bit whole number.");
                          }),
                          rig.write("1E999"), rig.idle(600ms), rig.write("7050000"), rig.waitForBytes(5)}));
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
@@ -154,10 +174,17 @@ TEST(Form1Relay, APortAbsentWhenAChangeArrivesIsRetriedAndSendsOnce) {
     rig.writeFile("14250000");
     ASSERT_TRUE(rig.run({rig.idle(800ms), rig.then([&] {
                              EXPECT_EQ(text2(rig.form), "1425000");
+                             const OutState out = outState(rig.form);
+                             EXPECT_TRUE(out.notSent);
+                             EXPECT_EQ(out.tooltip, "Not sent yet: " + link.string() +
+                                                        ": No such file or directory. Trying again every 250 ms.");
                              std::filesystem::create_symlink(rig.pty.slavePath(), link);
                          }),
                          rig.waitForBytes(5), rig.idle(600ms)}));
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
+    const OutState out = outState(rig.form);
+    EXPECT_FALSE(out.notSent);
+    EXPECT_EQ(out.tooltip.rfind("Sent to " + link.string() + " at ", 0), 0u) << out.tooltip;
 }
 
 TEST(Form1Relay, ALargeFileIsRelayedWithoutGrowingMemoryAndGivenBackAfter) {

@@ -14,18 +14,9 @@ using namespace freqrelay;
 
 namespace {
 
-std::string hex(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += (text.empty() ? "" : " ") + std::string{digits[byte >> 4], digits[byte & 15]};
-    }
-    return text;
-}
 
 // Everything the loop touches, recording a trace of what it did.
-struct Rig : LoopHost, TextFile, CommandSteps {
+struct Rig : LoopHost, TextFile, CommandSteps, RelayObserver {
     // LoopHost
     void pump() override {
         ++pumps;
@@ -57,16 +48,31 @@ struct Rig : LoopHost, TextFile, CommandSteps {
     }
     void close() noexcept override { isOpenNow = false; }
     bool isOpen() const noexcept override { return isOpenNow; }
+    std::string name() const override { return "ft1000file"; }
 
     // CommandSteps: eleven steps, the command is taken at the tenth.
     int stepCount() const override { return 11; }
+    std::string stepName(int index) const override { return "send" + std::to_string(index); }
+
+    // RelayObserver
+    void stepFailed(const StepFailure& failure) override {
+        events.push_back("failed " + failure.step + (failure.retrying ? "" : ", not retrying") + ": " +
+                         failure.reason);
+    }
+    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration,
+                        int tries) override {
+        events.push_back("cleared " + failure.step + " after " + std::to_string(tries) + " tries");
+    }
+    void commandSent(const std::string& command, const std::string& digits) override {
+        events.push_back("sent " + hexBytes(command) + " " + digits);
+    }
     void runStep(int index) override {
         trace.push_back("send" + std::to_string(index));
         failIfAsked("send" + std::to_string(index));
         if (index == 8) {
             Encoder::buildCommand(state);
         } else if (index == 9) {
-            sent.push_back(hex(state.fr.toText()));
+            sent.push_back(hexBytes(state.fr.toText()));
         }
     }
 
@@ -89,7 +95,7 @@ struct Rig : LoopHost, TextFile, CommandSteps {
     // stops the loop by setting quit.
     void run(std::function<void(int)> script) {
         onPump = std::move(script);
-        PollLoop(state, *this, *this, display, *this).run();
+        PollLoop(state, *this, *this, display, *this, this).run();
     }
 
     RelayState state;
@@ -98,6 +104,7 @@ struct Rig : LoopHost, TextFile, CommandSteps {
     std::map<std::string, int> failures;
     std::vector<std::string> sent;
     std::vector<std::string> trace;
+    std::vector<std::string> events;
     std::vector<std::chrono::milliseconds> pauses;
     std::function<void(int)> onPump;
     int pumps = 0;
@@ -168,6 +175,9 @@ TEST(PollLoop, AMissingFileIsWaitedForAtTheOpening) {
     EXPECT_EQ(std::vector<std::string>(rig.trace.begin(), rig.trace.begin() + 5),
               (std::vector<std::string>{"pump", "open", "pump", "open", "pump"}));
     EXPECT_TRUE(rig.display.in.size() == 1);
+    EXPECT_EQ(rig.events, (std::vector<std::string>{"failed opening the file: ft1000file: No such file or directory",
+                                                    "cleared opening the file after 4 tries",
+                                                    "sent 00 50 70 00 0A 0705000"}));
 }
 
 TEST(PollLoop, AFailedReadOpensTheFileAgainAndReadsFromTheStart) {
@@ -203,6 +213,9 @@ TEST(PollLoop, AFailedSendStepIsRepeatedAndTheCommandGoesOutOnce) {
     EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send0")), 1);
     EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send7")), 4);
     EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send10")), 1);
+    // Told once when it starts and once when it clears, not at every retry.
+    EXPECT_EQ(rig.events, (std::vector<std::string>{"failed send7: fake: send7 failed",
+                                                    "cleared send7 after 4 tries", "sent 00 50 42 01 0A 1425000"}));
 }
 
 TEST(PollLoop, AFailedEncodingStepIsRepeatedOnItsOwn) {
@@ -237,6 +250,10 @@ TEST(PollLoop, AnOverflowAbandonsTheIterationAndTheNextChangeIsRelayed) {
     EXPECT_EQ(rig.display.in, (std::vector<std::string>{"10000000000", "7050000"}));
     // The overflowing text was read only once: it is remembered, not re-sent.
     EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send0")), 1);
+    EXPECT_EQ(rig.events, (std::vector<std::string>{
+                              "failed reading the number, not retrying: overflow: 10000000000 does not fit "
+                              "in a 32-bit whole number",
+                              "sent 00 00 05 07 0A 7050000"}));
 }
 
 TEST(PollLoop, QuitInsideThePumpEndsTheLoopAtOnce) {

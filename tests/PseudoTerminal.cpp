@@ -106,13 +106,3 @@ void StoppedLine::release() {
 ScopedPort1::ScopedPort1(const std::string& device) { ::setenv("FREQRELAY_PORT1", device.c_str(), 1); }
 
 ScopedPort1::~ScopedPort1() { ::unsetenv("FREQRELAY_PORT1"); }
-
-std::string hexBytes(const std::string& bytes) {
-    std::string text;
-    for (const char c : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
-        text += (text.empty() ? "" : " ") + std::string(pair);
-    }
-    return text;
-}

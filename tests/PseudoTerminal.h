@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Encoder.h"
+
 #include <chrono>
 #include <string>
 #include <termios.h>
@@ -59,5 +61,5 @@ public:
     ScopedPort1& operator=(const ScopedPort1&) = delete;
 };
 
-// "00 50 42 01 0A"
-std::string hexBytes(const std::string& bytes);
+// "00 50 42 01 0A", for comparing what reached the line.
+using freqrelay::hexBytes;

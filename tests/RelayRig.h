@@ -3,6 +3,9 @@
 #include "Form1.h"
 #include "PseudoTerminal.h"
 
+#include <QProcess>
+#include <QStringList>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -47,6 +50,11 @@ private:
     std::filesystem::path previousFolder_;
     std::string line_;
 };
+
+// Starts the real program offscreen in `folder`, with port 1 mapped to
+// `port` through the environment.
+void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
+                       const QStringList& arguments = {});
 
 // This process's resident memory, from /proc/self/status.
 long residentKilobytes();

@@ -1,3 +1,5 @@
+#include "RelayRig.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,12 +21,7 @@ TEST(VirtualRadio, ShowsTheCommandAndItsDigitsFromTheRealProgram) {
     ASSERT_TRUE(exportLine.startsWith("export FREQRELAY_PORT1=/dev/pts/")) << exportLine.toStdString();
 
     QProcess relay;
-    relay.setWorkingDirectory(folder.path());
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("FREQRELAY_PORT1", exportLine.section('=', 1));
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    relay.setProcessEnvironment(environment);
-    relay.start(FREQRELAY_PROGRAM, {});
+    startRelayProgram(relay, folder.path().toStdString(), exportLine.section('=', 1).toStdString());
     ASSERT_TRUE(relay.waitForStarted());
 
     const bool finished = radio.waitForFinished(5000);

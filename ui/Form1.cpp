@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTime>
 
 #include <thread>
 
@@ -18,7 +19,7 @@ namespace freqrelay {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
-constexpr const char* kFrequencyFile = "ft1000file";
+const QColor kNotSentColour(0xc0, 0x00, 0x00);
 
 QRect twips(int left, int top, int width, int height) {
     return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
@@ -37,8 +38,8 @@ QFont boldSans(int points) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent)
-    : QWidget(parent), file_(kFrequencyFile), sender_(MSComm1, state) {
+Form1::Form1(const std::string& frequencyFile, QWidget* parent)
+    : QWidget(parent), file_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(4230 / kTwipsPerPixel, 2190 / kTwipsPerPixel);
 
@@ -77,7 +78,7 @@ Form1::~Form1() = default;
 
 void Form1::Form_Load() {
     show();
-    PollLoop(state, *this, file_, *this, sender_).run();
+    PollLoop(state, *this, file_, *this, sender_, this).run();
     // A signal ends the loop without the button; leave nothing open either way.
     releaseFileAndPort();
 }
@@ -114,8 +115,53 @@ void Form1::Command2_Click() {
         if (!openBefore) {
             MSComm1.forceClose();
         }
-        Print(QStringLiteral("ReSend failed: ") + QString::fromStdString(failure.what()));
+        const QString line = QStringLiteral("ReSend failed: ") + QString::fromStdString(failure.what());
+        Print(line);
+        RelayLog::reSendFailed(failure.what());
+        showOutNotSent(line + QLatin1Char('.'));
+        return;
     }
+    commandSent(state.fr.toText(), Text2->text().toStdString());
+}
+
+void Form1::stepFailed(const StepFailure& failure) {
+    log_.stepFailed(failure);
+    const QString reason = QString::fromStdString(failure.reason);
+    if (failure.area == StepArea::File) {
+        Text1->setToolTip(QStringLiteral("Waiting for %1.").arg(reason));
+    } else if (failure.retrying) {
+        showOutNotSent(QStringLiteral("Not sent yet: %1. Trying again every %2 ms.").arg(reason).arg(kPollPause.count()));
+    } else {
+        showOutNotSent(QStringLiteral("Not sent: %1.").arg(reason));
+    }
+}
+
+void Form1::failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) {
+    log_.failureCleared(failure, lasted, tries);
+    if (failure.area == StepArea::File) {
+        Text1->setToolTip(QString());
+    }
+    // Out turns normal only once its command is on the line.
+}
+
+void Form1::commandSent(const std::string& command, const std::string& digits) {
+    log_.commandSent(command, digits);
+    outNotSent_ = false;
+    Text2->setPalette(palette());
+    const QString sent = QStringLiteral("Sent to %1 at %2.")
+                             .arg(QString::fromStdString(MSComm1.device()),
+                                  QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    Text2->setToolTip(sent);
+    Text2->setAccessibleDescription(sent);
+}
+
+void Form1::showOutNotSent(const QString& why) {
+    outNotSent_ = true;
+    QPalette notSent = palette();
+    notSent.setColor(QPalette::Text, kNotSentColour);
+    Text2->setPalette(notSent);
+    Text2->setToolTip(why);
+    Text2->setAccessibleDescription(why);
 }
 
 void Form1::Print(const QString& text) {

@@ -4,6 +4,8 @@
 #include "FileReader.h"
 #include "LoopHost.h"
 #include "QtSerialControl.h"
+#include "RelayLog.h"
+#include "RelayObserver.h"
 #include "RelayState.h"
 #include "SendCommand.h"
 
@@ -19,9 +21,12 @@ namespace freqrelay {
 // The relay's only window: the "In" and "Out" fields, the "ReSend" and
 // "QUIT" buttons, and a print area on its own surface. It owns the relay
 // state and the serial control, and its load handler runs the poll loop.
-class Form1 final : public QWidget, private LoopHost, private Display {
+// Out is drawn in red, with the reason as its tooltip, while the command it
+// shows is not on the line; In's tooltip tells why the file cannot be read.
+class Form1 final : public QWidget, private LoopHost, private Display, private RelayObserver {
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    // `frequencyFile` is read against the working directory of each poll.
+    explicit Form1(const std::string& frequencyFile = "ft1000file", QWidget* parent = nullptr);
     ~Form1() override;
 
     // Shows the window and polls the frequency file until QUIT.
@@ -36,6 +41,8 @@ public:
     int printPosition() const { return static_cast<int>(printed_.size()); }
     const QStringList& printedLines() const { return printed_; }
     bool quitRequested() const override;
+    // True while the command Out shows has not been written and drained.
+    bool outNotSent() const { return outNotSent_; }
 
     RelayState state;
     QtSerialControl MSComm1;
@@ -57,11 +64,18 @@ private:
     void showIn(const std::string& text) override;
     void showOut(const std::string& text) override;
     void releaseFileAndPort() noexcept;
+    void stepFailed(const StepFailure& failure) override;
+    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
+                        int tries) override;
+    void commandSent(const std::string& command, const std::string& digits) override;
+    void showOutNotSent(const QString& why);
 
     FileReader file_;
+    RelayLog log_;
     SendCommand sender_;
     QStringList printed_;
     bool quit_ = false;
+    bool outNotSent_ = false;
 };
 
 }  // namespace freqrelay

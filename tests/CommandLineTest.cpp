@@ -1,0 +1,174 @@
+#include "RelayRig.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <grp.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// The real program: its command line, and its log on standard error.
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The relay's own log lines on standard error so far.
+class LogLines {
+public:
+    explicit LogLines(QProcess& program) : program_(program) {}
+
+    const QStringList& now() {
+        for (const QString& line : QString::fromLocal8Bit(program_.readAllStandardError()).split('\n')) {
+            if (line.startsWith("freqrelay.relay: ")) {
+                lines_ << line.mid(17);
+            }
+        }
+        return lines_;
+    }
+    // Waits up to `wait` for a line containing every one of `parts`.
+    bool waitFor(const QStringList& parts, std::chrono::milliseconds wait) {
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        do {
+            program_.waitForReadyRead(20);
+            for (const QString& line : now()) {
+                if (std::all_of(parts.begin(), parts.end(), [&](const QString& part) { return line.contains(part); })) {
+                    return true;
+                }
+            }
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
+    }
+    QString all() { return now().join(" | "); }
+
+private:
+    QProcess& program_;
+    QStringList lines_;
+};
+
+}  // namespace
+
+TEST(CommandLine, HelpAndVersionExitAtOnceWithoutOpeningTheFileOrThePort) {
+    PseudoTerminal pty;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(::inotify_add_watch(watcher, rig.file().c_str(), IN_OPEN), 0);
+    ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
+    for (const QString option : {"--help", "--version"}) {
+        SCOPED_TRACE(option.toStdString());
+        QProcess program;
+        const auto started = std::chrono::steady_clock::now();
+        startRelayProgram(program, rig.folder(), pty.slavePath(), {option});
+        ASSERT_TRUE(program.waitForFinished(5000));
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_TRUE(program.readAllStandardOutput().startsWith(option == "--help" ? "Usage: freqrelay" : "freqrelay 1."));
+    }
+    char events[4096];
+    EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or the port was opened";
+    ::close(watcher);
+}
+
+TEST(CommandLine, AnUnknownOptionOrAMissingValueExitsWithTwoAndTheUsage) {
+    for (const QString option : {"--bogus", "--port"}) {
+        QProcess program;
+        program.start(FREQRELAY_PROGRAM, {option});
+        ASSERT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 2) << option.toStdString();
+        EXPECT_TRUE(program.readAllStandardError().contains("Usage: freqrelay")) << option.toStdString();
+    }
+}
+
+TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFile) {
+    PseudoTerminal mapped;  // where FREQRELAY_PORT1 points
+    PseudoTerminal chosen;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const auto other = rig.folder() / "elsewhere.txt";
+    std::ofstream(other) << "7050000";
+    QProcess program;
+    startRelayProgram(program, rig.folder(), mapped.slavePath(),
+                      {"--port", QString::fromStdString(chosen.slavePath()), "--file", QString::fromStdString(other.string())});
+    EXPECT_EQ(hexBytes(chosen.read(5, 5s)), "00 00 05 07 0A");
+    EXPECT_EQ(mapped.read(1, 300ms), "");
+    LogLines log(program);
+    EXPECT_TRUE(log.waitFor({QString::fromStdString(other.string()), QString::fromStdString(chosen.slavePath()), "--port"}, 1s))
+        << log.all().toStdString();
+    program.terminate();
+    program.waitForFinished(5000);
+}
+
+// A port that cannot be opened is told once, names the device and the
+// system's reason, and is not told again at every retry; once it opens, the
+// command's line and the clearing follow.
+TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
+    struct Case {
+        const char* name;
+        const char* reason;
+        std::chrono::milliseconds quietFor;
+    };
+    for (const Case& scenario : {Case{"absent", "No such file or directory", 5s}, Case{"busy", "", 1500ms},
+                                 Case{"refused", "Permission denied", 1500ms}}) {
+        SCOPED_TRACE(scenario.name);
+        PseudoTerminal pty;
+        RelayRig rig;
+        rig.writeFile("14250000");
+        std::string device = pty.slavePath();
+        std::function<void()> makeAvailable;
+        QProcess holder;
+        QProcess program;
+        if (std::string(scenario.name) == "absent") {
+            device = (rig.folder() / "radio").string();
+            makeAvailable = [&] { std::filesystem::create_symlink(pty.slavePath(), device); };
+        } else if (std::string(scenario.name) == "busy") {
+            auto environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("FREQRELAY_PORT1", QString::fromStdString(device));
+            holder.setProcessEnvironment(environment);
+            holder.start(FREQRELAY_PORT_HOLDER, {});
+            ASSERT_TRUE(holder.waitForReadyRead(5000));
+            makeAvailable = [&] {
+                holder.closeWriteChannel();
+                holder.waitForFinished(2000);
+            };
+        } else {
+            // Refused by its mode: root is never refused, so the relay runs
+            // as nobody then.
+            ::chmod(device.c_str(), 0);
+            if (::geteuid() == 0) {
+                ::chmod(rig.folder().c_str(), 0755);
+                program.setChildProcessModifier([] {
+                    const gid_t nobody = 65534;
+                    if (::setgroups(1, &nobody) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
+                        ::_exit(99);
+                    }
+                });
+            }
+            makeAvailable = [&] { ::chmod(device.c_str(), 0666); };
+        }
+        startRelayProgram(program, rig.folder(), device);
+        LogLines log(program);
+        ASSERT_TRUE(log.waitFor({QString::fromStdString(device), scenario.reason, "trying again every 250 ms"}, 1s))
+            << log.all().toStdString();
+        const auto told = log.now().size();
+        std::this_thread::sleep_for(scenario.quietFor);
+        EXPECT_EQ(log.now().size(), told) << log.all().toStdString();
+
+        makeAvailable();
+        EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
+        EXPECT_TRUE(log.waitFor({"sent 00 50 42 01 0A (Out 1425000)", QString::fromStdString(device)}, 1s))
+            << log.all().toStdString();
+        EXPECT_TRUE(log.waitFor({"works again", "tries"}, 1s)) << log.all().toStdString();
+        program.terminate();
+        EXPECT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
+    }
+}
