@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QSerialPortInfo>
 
@@ -129,6 +130,9 @@ int main(int argc, char** argv) {
     // The window only repaints at the poll's pumps, so a blinking caret would
     // stutter at the poll rate; its repaints also cost more than the polling.
     QApplication::setCursorFlashTime(0);
+    // The installed icon, and the desktop entry that goes with the window.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
+    QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
     freqrelay::Form1 form(file);
     std::error_code error;
     const auto absolute = std::filesystem::absolute(file, error);
