@@ -3,10 +3,16 @@
 #include "RelayFailure.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
-#include <system_error>
+
+#if defined(__APPLE__)
+#include <xlocale.h>
+#endif
 
 namespace freqrelay {
 
@@ -40,6 +46,25 @@ private:
 };
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a number in the C form ("-123.45e6") whatever the process locale
+// says: Qt sets the locale from the environment, and a reader that followed
+// it would take a German comma for the decimal point. (std::from_chars for
+// double would do, but libc++ lacks it before LLVM 20.) `outOfRange` is set
+// when the value overflows, or underflows to zero.
+double readCForm(const std::string& text, bool& outOfRange) {
+    errno = 0;
+#if defined(_WIN32)
+    static const _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
+    const double value = _strtod_l(text.c_str(), nullptr, cLocale);
+#else
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
+    const double value = strtod_l(text.c_str(), nullptr, cLocale);
+#endif
+    // A tiny number that still has a subnormal value is no failure.
+    outOfRange = errno == ERANGE && (std::isinf(value) || value == 0.0);
+    return value;
+}
 
 int digitValue(char c, int radix) {
     int value = -1;
@@ -136,7 +161,6 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
         return negative ? -0.0 : 0.0;
     }
 
-    // from_chars reads the C form whatever the process locale says.
     std::string normal = negative ? "-" : "";
     normal += whole.empty() ? "0" : whole;
     if (!fraction.empty()) {
@@ -144,9 +168,9 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
     }
     normal += 'e' + std::to_string(exponent);
 
-    double value = 0.0;
-    const auto result = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
+    bool outOfRange = false;
+    const double value = readCForm(normal, outOfRange);
+    if (outOfRange) {
         if (leadingMagnitude(whole, fraction, exponent) >= 0) {
             throwOverflow(text);
         }

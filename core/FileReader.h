@@ -10,9 +10,10 @@ namespace freqrelay {
 // No frequency file comes near this; a larger one is turned away at opening.
 inline constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
 
-// Reads a regular file through POSIX calls. Anything else under the name
-// (a FIFO, a directory, a device) fails to open, so that the poll loop
-// neither blocks on it nor reads it without end.
+// Reads a regular file through the system's own calls (POSIX, or Win32 on
+// Windows). Anything else under the name (a FIFO or pipe, a directory, a
+// device) fails to open, so that the poll loop neither blocks on it nor reads
+// it without end; so does a file over kMaxFileSize.
 class FileReader final : public TextFile {
 public:
     explicit FileReader(std::string path);
@@ -24,16 +25,24 @@ public:
     bool atEnd() const override { return atEnd_; }
     void readInto(std::string& text) override;
     void close() noexcept override;
-    bool isOpen() const noexcept override { return fd_ >= 0; }
+    bool isOpen() const noexcept override;
 
     // The absolute path, resolved against the working directory of now.
     std::string name() const override;
 
 private:
     [[noreturn]] void fail(const std::string& reason) const;
+    // The platform's part: open the file if it is a regular one and return
+    // its size, read one piece (0 at the end); each fails with the reason.
+    std::size_t openRegularFile();
+    std::size_t readPiece(char* piece, std::size_t size);
 
     std::string path_;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
     int fd_ = -1;
+#endif
     bool atEnd_ = false;
     std::size_t sizeAtOpen_ = 0;
 };

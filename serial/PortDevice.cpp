@@ -21,8 +21,11 @@ std::string devicePathForPort(int port) {
     if (const char* mapped = mappedDevice(port)) {
         return mapped;
     }
-#ifdef _WIN32
+#if defined(_WIN32)
     return "COM" + std::to_string(port);
+#elif defined(__APPLE__)
+    // macOS names serial devices after their adapters: no device is port 1.
+    return {};
 #else
     return "/dev/ttyS" + std::to_string(port - 1);
 #endif

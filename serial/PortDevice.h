@@ -6,7 +6,8 @@ namespace freqrelay {
 
 // The device behind serial port `port`: the environment variable
 // FREQRELAY_PORT<port> when it is set (a USB adapter, a pseudo-terminal),
-// otherwise the system's own numbering, /dev/ttyS<port-1> or COM<port>.
+// otherwise the system's own numbering, /dev/ttyS<port-1> on Linux and
+// COM<port> on Windows; on macOS, which has no such numbering, "" (unmapped).
 std::string devicePathForPort(int port);
 
 // Where devicePathForPort(port) comes from, for telling the operator: the

@@ -143,6 +143,11 @@ void QtSerialControl::open() {
         fail("port already open");
     }
     openDevice_ = devicePathForPort(commPort_);
+    if (openDevice_.empty()) {
+        const std::string port = std::to_string(commPort_);
+        throw RelayFailure(FailureKind::Port,
+                           "port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");
+    }
     port_.setPortName(QString::fromStdString(openDevice_));
     port_.clearError();
     checkSettingsSupported();

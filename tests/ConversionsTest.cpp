@@ -79,6 +79,12 @@ TEST(NumericValue, HexadecimalAndOctalLiterals) {
 // Puts a locale whose decimal point is a comma in force for LC_NUMERIC. A
 // machine without it installed gets it built into a private folder.
 static bool useCommaLocale() {
+#ifdef _WIN32
+    if (std::setlocale(LC_NUMERIC, "de-DE") == nullptr &&
+        std::setlocale(LC_NUMERIC, "German_Germany.1252") == nullptr) {
+        return false;
+    }
+#else
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
         const auto folder = std::filesystem::temp_directory_path() / "freqrelay-locales";
         std::filesystem::create_directories(folder);
@@ -92,6 +98,7 @@ static bool useCommaLocale() {
             return false;
         }
     }
+#endif
     return std::string(std::localeconv()->decimal_point) == ",";
 }
 

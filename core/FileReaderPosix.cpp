@@ -1,0 +1,57 @@
+// The POSIX part of FileReader.
+#ifndef _WIN32
+
+#include "FileReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace freqrelay {
+
+bool FileReader::isOpen() const noexcept { return fd_ >= 0; }
+
+std::size_t FileReader::openRegularFile() {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer and freeze
+    // the window; the type check below then turns it away.
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        fail(std::strerror(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fail(std::strerror(error));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        fail("not a regular file");
+    }
+    fd_ = fd;
+    return static_cast<std::size_t>(info.st_size);
+}
+
+std::size_t FileReader::readPiece(char* piece, std::size_t size) {
+    ssize_t count = 0;
+    do {
+        count = ::read(fd_, piece, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        fail(std::strerror(errno));
+    }
+    return static_cast<std::size_t>(count);
+}
+
+void FileReader::close() noexcept {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+}  // namespace freqrelay
+
+#endif
