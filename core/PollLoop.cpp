@@ -69,7 +69,6 @@ PollLoop::Position PollLoop::runStepOrFail(Position at) {
 StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
     StepFailure report;
     report.reason = failure.what();
-    report.kind = failure.kind();
     report.retrying = !failure.repeatingCannotCure();
     switch (at.step) {
     case Step::Open: report.step = "opening the file"; break;

@@ -3,6 +3,7 @@
 #include "CommandSteps.h"
 #include "Display.h"
 #include "LoopHost.h"
+#include "RelayFailure.h"
 #include "RelayObserver.h"
 #include "RelayState.h"
 #include "TextFile.h"

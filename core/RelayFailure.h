@@ -25,6 +25,4 @@ private:
     FailureKind kind_;
 };
 
-const char* failureKindName(FailureKind kind) noexcept;
-
 }  // namespace freqrelay

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "RelayFailure.h"
-
 #include <chrono>
 #include <string>
 
@@ -14,7 +12,6 @@ enum class StepArea { File, Encoding, Port };
 struct StepFailure {
     std::string step;    // in plain words: "opening the port"
     std::string reason;  // names the file or port: "/dev/ttyUSB0: Permission denied"
-    FailureKind kind = FailureKind::File;
     StepArea area = StepArea::File;
     bool retrying = true;  // false when nothing will be sent for this text
 };
