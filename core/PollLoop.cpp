@@ -61,8 +61,16 @@ PollLoop::Position PollLoop::runStepOrFail(Position at) {
     } catch (const std::bad_alloc&) {
         // Memory may be free again by the next try; it is a failed step like
         // any other, never the end of the program.
-        const bool onFile = at.step != Step::Encode && at.step != Step::Send;
+        const bool onFile = areaOf(at.step) == StepArea::File;
         throw RelayFailure(FailureKind::Memory, (onFile ? file_.name() + ": " : "") + "out of memory");
+    }
+}
+
+StepArea PollLoop::areaOf(Step step) {
+    switch (step) {
+    case Step::Encode: return StepArea::Encoding;
+    case Step::Send: return StepArea::Port;
+    default: return StepArea::File;
     }
 }
 
@@ -70,17 +78,12 @@ StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
     StepFailure report;
     report.reason = failure.what();
     report.retrying = !failure.repeatingCannotCure();
+    report.area = areaOf(at.step);
     switch (at.step) {
     case Step::Open: report.step = "opening the file"; break;
     case Step::Read: report.step = "reading the file"; break;
-    case Step::Encode:
-        report.step = "reading the number";
-        report.area = StepArea::Encoding;
-        break;
-    case Step::Send:
-        report.step = sender_.stepName(at.index);
-        report.area = StepArea::Port;
-        break;
+    case Step::Encode: report.step = "reading the number"; break;
+    case Step::Send: report.step = sender_.stepName(at.index); break;
     default: report.step = "polling the file"; break;
     }
     return report;

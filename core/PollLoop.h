@@ -51,6 +51,7 @@ private:
     };
 
     Position runStep(Position at);
+    static StepArea areaOf(Step step);
     StepFailure describe(Position at, const RelayFailure& failure) const;
     void noteFailure(Position at, const RelayFailure& failure);
     void noteSuccess(Position at);

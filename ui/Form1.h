@@ -18,6 +18,9 @@ class QPushButton;
 
 namespace freqrelay {
 
+// The frequency file, in the working directory, unless told otherwise.
+inline constexpr const char* kFrequencyFile = "ft1000file";
+
 // The relay's only window: the "In" and "Out" fields, the "ReSend" and
 // "QUIT" buttons, and a print area on its own surface. It owns the relay
 // state and the serial control, and its load handler runs the poll loop.
@@ -26,7 +29,7 @@ namespace freqrelay {
 class Form1 final : public QWidget, private LoopHost, private Display, private RelayObserver {
 public:
     // `frequencyFile` is read against the working directory of each poll.
-    explicit Form1(const std::string& frequencyFile = "ft1000file", QWidget* parent = nullptr);
+    explicit Form1(const std::string& frequencyFile = kFrequencyFile, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Shows the window and polls the frequency file until QUIT.

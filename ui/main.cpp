@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         mappedBy = "--port";
     }
     const std::string file =
-        parser.isSet(fileOption) ? parser.value(fileOption).toStdString() : std::string("ft1000file");
+        parser.isSet(fileOption) ? parser.value(fileOption).toStdString() : std::string(freqrelay::kFrequencyFile);
 
     useOffscreenWithoutDisplay();
     QApplication app(argc, argv);
