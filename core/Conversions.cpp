@@ -202,6 +202,27 @@ double NumericValue(std::string_view text) {
     return decimalNumber(cursor, text);
 }
 
+bool StartsWithNumber(std::string_view text) {
+    NumberCursor cursor(text);
+    if (cursor.peek() == '&') {
+        cursor.advance();
+        const char kind = cursor.peek();
+        const int radix = (kind == 'H' || kind == 'h') ? 16 : (kind == 'O' || kind == 'o') ? 8 : 0;
+        if (radix == 0) {
+            return false;
+        }
+        cursor.advance();
+        return digitValue(cursor.peek(), radix) >= 0;
+    }
+    if (cursor.peek() == '+' || cursor.peek() == '-') {
+        cursor.advance();
+    }
+    if (cursor.peek() == '.') {
+        cursor.advance();
+    }
+    return isDigit(cursor.peek());
+}
+
 std::int32_t RoundToLong(double value) {
     const double rounded = std::nearbyint(value);  // default mode: ties to even
     if (!(rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&

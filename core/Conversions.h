@@ -15,6 +15,10 @@ namespace freqrelay {
 // gives 0. A number beyond the range of a double is an overflow failure.
 double NumericValue(std::string_view text);
 
+// Whether NumericValue finds a number at the start of the text, rather than
+// giving 0 for want of one.
+bool StartsWithNumber(std::string_view text);
+
 // Nearest whole number, ties to the even neighbour; overflow failure outside
 // the signed 32-bit range.
 std::int32_t RoundToLong(double value);

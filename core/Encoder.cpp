@@ -8,7 +8,6 @@ namespace freqrelay {
 
 namespace {
 
-constexpr std::size_t kInterpretedLength = 8;  // only the file's first characters count
 constexpr double kSevenDigits = 1000000.0;     // below this one zero goes in front
 constexpr std::int16_t kOpcode = 0x0A;
 

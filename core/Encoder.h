@@ -13,6 +13,8 @@ namespace freqrelay {
 class Encoder {
 public:
     static constexpr int kStepCount = 20;
+    // Only the file's first characters are interpreted.
+    static constexpr std::size_t kInterpretedLength = 8;
 
     // Runs step `index` (0 to kStepCount - 1). Reads freq (the file's whole
     // text) and h; only the rounding step can fail, on a number that does

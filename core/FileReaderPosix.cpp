@@ -14,8 +14,19 @@ namespace freqrelay {
 bool FileReader::isOpen() const noexcept { return fd_ >= 0; }
 
 std::size_t FileReader::openRegularFile() {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer and freeze
-    // the window; the type check below then turns it away.
+    // Looked at before it is opened: opening a terminal raises its modem
+    // lines, and opening a FIFO lets its writer write into a reader that
+    // closes at once, which kills the writer with SIGPIPE.
+    struct stat before {};
+    if (::stat(path_.c_str(), &before) != 0) {
+        fail(std::strerror(errno));
+    }
+    if (!S_ISREG(before.st_mode)) {
+        fail("not a regular file");
+    }
+    // Something else may have been put under the name in between: without
+    // O_NONBLOCK a FIFO would then block the window, and the check after
+    // opening turns it away.
     const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         fail(std::strerror(errno));

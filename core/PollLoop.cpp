@@ -1,5 +1,6 @@
 #include "PollLoop.h"
 
+#include "Conversions.h"
 #include "Encoder.h"
 #include "RelayFailure.h"
 
@@ -79,6 +80,7 @@ StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
     report.reason = failure.what();
     report.retrying = !failure.repeatingCannotCure();
     report.area = areaOf(at.step);
+    report.quitting = host_.quitRequested();
     switch (at.step) {
     case Step::Open: report.step = "opening the file"; break;
     case Step::Read: report.step = "reading the file"; break;
@@ -90,13 +92,20 @@ StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
 }
 
 void PollLoop::noteFailure(Position at, const RelayFailure& failure) {
-    StepFailure report = describe(at, failure);
-    if (failing_ && failing_->report.step == report.step && failing_->report.reason == report.reason) {
-        ++failing_->failedTries;  // the same failure again: told once, counted
-        return;
-    }
-    if (report.retrying) {
-        failing_ = Failing{at, report, std::chrono::steady_clock::now(), 1};
+    const StepFailure report = describe(at, failure);
+    const auto now = std::chrono::steady_clock::now();
+    if (failing_ && failing_->at == at) {
+        // The same step again: one episode, counted. A reason that changes
+        // (a device that comes and goes) is told again only now and then.
+        ++failing_->failedTries;
+        failing_->report = report;
+        if (report.reason == failing_->toldReason || now - failing_->told < kRetellAfter) {
+            return;
+        }
+        failing_->toldReason = report.reason;
+        failing_->told = now;
+    } else if (report.retrying && !report.quitting) {
+        failing_ = Failing{at, report, report.reason, now, now, 1};
     }
     if (observer_ != nullptr) {
         observer_->stepFailed(report);
@@ -114,6 +123,13 @@ void PollLoop::noteSuccess(Position at) {
     }
     if (at.step == Step::Send && at.index + 1 == sender_.stepCount() && observer_ != nullptr) {
         observer_->commandSent(state_.fr.toText(), Encoder::outText(state_));
+    }
+}
+
+void PollLoop::warnIfNoNumber() const {
+    const std::string start = LeftPart(state_.freq.text(), Encoder::kInterpretedLength);
+    if (observer_ != nullptr && !StartsWithNumber(start)) {
+        observer_->textHasNoNumber(file_.name(), start);
     }
 }
 
@@ -149,11 +165,15 @@ PollLoop::Position PollLoop::runStep(Position at) {
         file_.close();
         return {Step::Compare};
     case Step::Compare:
-        return {state_.freq == state_.freqold ? Step::ClearText : Step::Store};
+        // An empty text is a writer caught between emptying the file and
+        // filling it, never a frequency: it is passed over like an unchanged
+        // one, so the next real text is compared with the last one sent.
+        return {state_.freq.text().empty() || state_.freq == state_.freqold ? Step::ClearText : Step::Store};
     case Step::Store:
         // The whole text, before it is cut to eight characters; a fresh copy,
         // so that freqold never keeps a larger earlier text's buffer.
         state_.freqold = Variant(state_.freq.toText());
+        warnIfNoNumber();
         return {Step::Encode};
     case Step::Encode:
         Encoder::runStep(at.index, state_, display_);

@@ -45,8 +45,10 @@ private:
     // The failure the loop is repeating a step for.
     struct Failing {
         Position at;
-        StepFailure report;
+        StepFailure report;  // with the latest reason
+        std::string toldReason;
         std::chrono::steady_clock::time_point since;
+        std::chrono::steady_clock::time_point told;
         int failedTries = 0;
     };
 
@@ -58,6 +60,7 @@ private:
     // runStep, with running out of memory raised as a failure of the step.
     Position runStepOrFail(Position at);
     static void releaseText(Variant& field);
+    void warnIfNoNumber() const;
 
     RelayState& state_;
     LoopHost& host_;

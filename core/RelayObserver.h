@@ -5,6 +5,8 @@
 
 namespace freqrelay {
 
+inline constexpr std::chrono::seconds kRetellAfter{10};
+
 // Which part of the relay's work a step belongs to.
 enum class StepArea { File, Encoding, Port };
 
@@ -14,11 +16,13 @@ struct StepFailure {
     std::string reason;  // names the file or port: "/dev/ttyUSB0: Permission denied"
     StepArea area = StepArea::File;
     bool retrying = true;  // false when nothing will be sent for this text
+    bool quitting = false;  // the relay is ending: nothing is tried again
 };
 
 // Told what the poll loop does that the operator cannot see on the line: the
 // window and the log both listen. A failure is told once when it starts, not
-// at every retry, and once more when it clears.
+// at every retry, and once more when it clears; a new reason while the same
+// step keeps failing is told at most once per kRetellAfter.
 class RelayObserver {
 public:
     virtual ~RelayObserver() = default;
@@ -27,6 +31,9 @@ public:
                                 int tries) = 0;
     // `command` is the five bytes written and drained; `digits` is Out.
     virtual void commandSent(const std::string& command, const std::string& digits) = 0;
+    // A changed text whose interpreted start (`start`) holds no number, so
+    // that zeros are sent for it.
+    virtual void textHasNoNumber(const std::string& file, const std::string& start) = 0;
 };
 
 }  // namespace freqrelay

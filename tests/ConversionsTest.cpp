@@ -42,13 +42,17 @@ TEST(NumericValue, SkipsBlanksTabsAndLineFeedsAnywhere) {
     EXPECT_DOUBLE_EQ(NumericValue("1 e 3"), 1000.0);
 }
 
-TEST(NumericValue, NoNumberAtTheStartGivesZero) {
-    EXPECT_EQ(NumericValue(""), 0.0);
-    EXPECT_EQ(NumericValue("\r\n"), 0.0);
-    EXPECT_EQ(NumericValue("abc"), 0.0);
-    EXPECT_EQ(NumericValue("-"), 0.0);
-    EXPECT_EQ(NumericValue("."), 0.0);
-    EXPECT_EQ(NumericValue(std::string("\0" "12", 3)), 0.0);
+TEST(NumericValue, NoNumberAtTheStartGivesZeroAndIsToldFromAZero) {
+    for (const std::string& text : {std::string(""), std::string("\r\n"), std::string("abc"), std::string("-"),
+                                   std::string("."), std::string("\0" "12", 3), std::string("&H"),
+                                   std::string("&Hx1"), std::string("&O9"), std::string("&X1")}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(NumericValue(text), 0.0);
+        EXPECT_FALSE(StartsWithNumber(text));
+    }
+    for (const char* text : {"0", " \t7", "-.5", "+0x", "&h0", "&o7"}) {
+        EXPECT_TRUE(StartsWithNumber(text)) << text;
+    }
 }
 
 TEST(NumericValue, ExponentWithEOrDAndALetterWithoutDigitsIsIgnored) {

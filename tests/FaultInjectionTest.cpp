@@ -90,29 +90,36 @@ TEST(FaultInjection, ThePortBusyInAnotherProgramThenFreed) {
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
 }
 
-TEST(FaultInjection, ABurstOfTwentyChangesEndsWithTheLastFrequency) {
+TEST(FaultInjection, AnInPlaceWriterAt100HzNeverSendsTheEmptyFileAndEndsWithItsLastFrequency) {
     RelayRig rig;
     rig.writeFile("7000000");
     std::atomic<bool> done{false};
     std::thread writer;
     ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
                              writer = std::thread([&] {
-                                 for (int i = 1; i <= 20; ++i) {
-                                     // Rewritten in place, as many writers do.
-                                     std::ofstream(rig.file()) << 7000000 + i * 1000 << "\r\n";
-                                     std::this_thread::sleep_for(50ms);
+                                 // Rewritten in place for 10 s, as many writers do: the file is
+                                 // empty between the truncation and the write.
+                                 for (int i = 1; i <= 1000; ++i) {
+                                     std::ofstream out(rig.file(), std::ios::trunc);
+                                     std::this_thread::sleep_for(2ms);
+                                     out << (i == 1000 ? 7010000 : 7001000 + (i % 50) * 1000) << "\r\n";
+                                     out.close();
+                                     std::this_thread::sleep_for(8ms);
                                  }
                                  done = true;
                              });
                          }),
                          [&] { return done.load(); },
-                         [&] { return lastCommand(rig.lineHex()) == "00 00 02 07 0A"; }, rig.idle(600ms)}));
+                         [&] { return lastCommand(rig.lineHex()) == "00 00 01 07 0A"; }, rig.idle(600ms)},
+                        60s));
     writer.join();
     const std::string line = rig.lineHex();
-    EXPECT_EQ(lastCommand(line), "00 00 02 07 0A");  // 7020000
-    // Whole commands only, each with its opcode: nothing merged or cut.
-    for (std::size_t at = 12; at < line.size(); at += 15) {
-        EXPECT_EQ(line.substr(at, 2), "0A") << line;
+    EXPECT_EQ(lastCommand(line), "00 00 01 07 0A");  // 7010000
+    EXPECT_GT(line.size(), 20 * 15u);
+    // Whole commands only, each with its opcode, and never the empty text's.
+    for (std::size_t at = 0; at + 14 <= line.size(); at += 15) {
+        EXPECT_EQ(line.substr(at + 12, 2), "0A") << line;
+        EXPECT_NE(line.substr(at, 14), "00 00 00 00 0A") << "at " << at / 15;
     }
 }
 

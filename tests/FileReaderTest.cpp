@@ -6,6 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace freqrelay;
 
 namespace {
@@ -52,3 +60,28 @@ TEST(FileReader, AMissingFileNamesItselfInTheFailure) {
     const auto missing = std::filesystem::temp_directory_path() / "freqrelay-no-such-file";
     EXPECT_EQ(openingFailure(missing), missing.string() + ": No such file or directory");
 }
+
+#ifdef __linux__
+TEST(FileReader, AFifoOrATerminalIsTurnedAwayWithoutBeingOpened) {
+    const auto fifo = std::filesystem::temp_directory_path() / "freqrelay-fifo";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    const std::string terminalPath = ::ptsname(terminal);
+    // Opening either would be seen: a FIFO's writer, a terminal's modem lines.
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    for (const std::string& path : {fifo.string(), terminalPath}) {
+        ASSERT_GE(::inotify_add_watch(watcher, path.c_str(), IN_OPEN), 0);
+        EXPECT_EQ(openingFailure(path), path + ": not a regular file");
+    }
+    char events[4096];
+    EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the FIFO or the terminal was opened";
+    ::close(watcher);
+    ::close(terminal);
+    std::filesystem::remove(fifo);
+}
+#endif

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Encoder.h"
 #include "PollLoop.h"
 #include "QuitSignals.h"
 #include "RelayFailure.h"
@@ -115,18 +116,22 @@ void Form1::Command2_Click() {
         if (!openBefore) {
             MSComm1.forceClose();
         }
-        const QString line = QStringLiteral("ReSend failed: ") + QString::fromStdString(failure.what());
+        const QString line = QStringLiteral("ReSend failed: ") + readable(failure.what());
         Print(line);
         RelayLog::reSendFailed(failure.what());
         showOutNotSent(line + QLatin1Char('.'));
         return;
     }
-    commandSent(state.fr.toText(), Text2->text().toStdString());
+    // The digits the command carries, not whatever the operator typed in Out.
+    commandSent(state.fr.toText(), Encoder::outText(state));
 }
 
 void Form1::stepFailed(const StepFailure& failure) {
     log_.stepFailed(failure);
-    const QString reason = QString::fromStdString(failure.reason);
+    const QString reason = readable(failure.reason);
+    if (failure.quitting) {
+        return;
+    }
     if (failure.area == StepArea::File) {
         Text1->setToolTip(QStringLiteral("Waiting for %1.").arg(reason));
     } else if (failure.retrying) {
@@ -138,6 +143,9 @@ void Form1::stepFailed(const StepFailure& failure) {
 
 void Form1::failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) {
     log_.failureCleared(failure, lasted, tries);
+    if (failure.quitting) {
+        return;
+    }
     if (failure.area == StepArea::File) {
         Text1->setToolTip(QString());
     }
@@ -149,10 +157,14 @@ void Form1::commandSent(const std::string& command, const std::string& digits) {
     outNotSent_ = false;
     Text2->setPalette(palette());
     const QString sent = QStringLiteral("Sent to %1 at %2.")
-                             .arg(QString::fromStdString(MSComm1.device()),
+                             .arg(readable(MSComm1.device()),
                                   QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
     Text2->setToolTip(sent);
     Text2->setAccessibleDescription(sent);
+}
+
+void Form1::textHasNoNumber(const std::string& file, const std::string& start) {
+    log_.textHasNoNumber(file, start);
 }
 
 void Form1::showOutNotSent(const QString& why) {

@@ -71,6 +71,7 @@ private:
     void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
                         int tries) override;
     void commandSent(const std::string& command, const std::string& digits) override;
+    void textHasNoNumber(const std::string& file, const std::string& start) override;
     void showOutNotSent(const QString& why);
 
     FileReader file_;

@@ -11,6 +11,11 @@ Q_DECLARE_LOGGING_CATEGORY(relayLog)
 
 namespace freqrelay {
 
+// Text as it can be shown: valid UTF-8 as it is, every other byte and every
+// control character escaped ("\xFF"), so that a path or a file's text that
+// is no valid text is still told exactly.
+QString readable(const std::string& bytes);
+
 // The relay's log on standard error, through Qt's logging in the category
 // "freqrelay.relay", so QT_LOGGING_RULES and QT_MESSAGE_PATTERN apply and a
 // service's lines land in the journal. Commands are told as information,
@@ -29,6 +34,7 @@ public:
     void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
                         int tries) override;
     void commandSent(const std::string& command, const std::string& digits) override;
+    void textHasNoNumber(const std::string& file, const std::string& start) override;
 
 private:
     std::function<std::string()> device_;
