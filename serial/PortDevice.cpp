@@ -19,7 +19,15 @@ std::string portMappingSource(int port) { return mappedDevice(port) ? variableFo
 
 std::string devicePathForPort(int port) {
     if (const char* mapped = mappedDevice(port)) {
+#ifdef _WIN32
         return mapped;
+#else
+        // The serial library looks a bare name up in /dev; saying the full
+        // path tells the operator which device is meant.
+        const std::string name = mapped;
+        const bool bare = name.rfind('/', 0) != 0 && name.rfind("./", 0) != 0 && name.rfind("../", 0) != 0;
+        return bare ? "/dev/" + name : name;
+#endif
     }
 #if defined(_WIN32)
     return "COM" + std::to_string(port);

@@ -8,6 +8,7 @@ namespace freqrelay {
 // FREQRELAY_PORT<port> when it is set (a USB adapter, a pseudo-terminal),
 // otherwise the system's own numbering, /dev/ttyS<port-1> on Linux and
 // COM<port> on Windows; on macOS, which has no such numbering, "" (unmapped).
+// Outside Windows a bare mapped name ("ttyUSB0") is the device in /dev.
 std::string devicePathForPort(int port);
 
 // Where devicePathForPort(port) comes from, for telling the operator: the

@@ -10,6 +10,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -23,6 +24,28 @@ namespace freqrelay {
 namespace {
 
 constexpr const char* kQuitting = "given up: the relay is quitting";
+// What QSerialPort says when another program holds the port's lock file.
+constexpr const char* kQtLockRefused = "Permission error while locking the device";
+
+// The serial library takes a port's name as text. A path that is no valid
+// UTF-8 cannot be given to it as it stands, but the device it leads to
+// usually has a plain name. Empty when there is none.
+QString portNameFor(const std::string& path) {
+    const QString name = QString::fromStdString(path);
+    if (name.toStdString() == path) {
+        return name;
+    }
+#ifdef Q_OS_UNIX
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        const std::string resolved = real;
+        std::free(real);
+        if (QString::fromStdString(resolved).toStdString() == resolved) {
+            return QString::fromStdString(resolved);
+        }
+    }
+#endif
+    return {};
+}
 
 QSerialPort::Parity toQt(SerialSettings::Parity parity) {
     switch (parity) {
@@ -148,11 +171,16 @@ void QtSerialControl::open() {
         throw RelayFailure(FailureKind::Port,
                            "port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");
     }
-    port_.setPortName(QString::fromStdString(openDevice_));
+    const QString portName = portNameFor(openDevice_);
+    if (portName.isEmpty()) {
+        fail("the name is not valid UTF-8 and leads to no device with a name that is");
+    }
+    port_.setPortName(portName);
     port_.clearError();
     checkSettingsSupported();
     if (!port_.open(QIODevice::ReadWrite)) {
-        fail(port_.errorString().toStdString());
+        const QString reason = port_.errorString();
+        fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program" : reason.toStdString());
     }
     // The system raises RTS when the device opens; an interface that keys
     // the transmitter on RTS must see it lowered before anything else.

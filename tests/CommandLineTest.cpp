@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -55,7 +56,12 @@ private:
 
 }  // namespace
 
-TEST(CommandLine, HelpAndVersionExitAtOnceWithoutOpeningTheFileOrThePort) {
+TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNorThePort) {
+    struct Case {
+        QStringList arguments;
+        int status;
+        const char* startsWith;  // on standard output for 0, standard error otherwise
+    };
     PseudoTerminal pty;
     RelayRig rig;
     rig.writeFile("14250000");
@@ -63,48 +69,91 @@ TEST(CommandLine, HelpAndVersionExitAtOnceWithoutOpeningTheFileOrThePort) {
     ASSERT_GE(watcher, 0);
     ASSERT_GE(::inotify_add_watch(watcher, rig.file().c_str(), IN_OPEN), 0);
     ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
-    for (const QString option : {"--help", "--version"}) {
-        SCOPED_TRACE(option.toStdString());
+    // An empty value, as an unset shell variable gives, must not fall back
+    // to the default port (a live console, maybe) or file.
+    for (const Case& call : {Case{{"--help"}, 0, "Usage: freqrelay"}, Case{{"--version"}, 0, "freqrelay 1."},
+                             Case{{"--bogus"}, 2, "freqrelay: Unknown option 'bogus'"},
+                             Case{{"--help-all"}, 2, "freqrelay: Unknown option 'help-all'"},
+                             Case{{"--port"}, 2, "freqrelay: Missing value after '--port'"},
+                             Case{{"--port="}, 2, "freqrelay: --port needs a value"},
+                             Case{{"--port", ""}, 2, "freqrelay: --port needs a value"},
+                             Case{{"--file="}, 2, "freqrelay: --file needs a value"}}) {
+        SCOPED_TRACE(call.arguments.join(' ').toStdString());
         QProcess program;
         const auto started = std::chrono::steady_clock::now();
-        startRelayProgram(program, rig.folder(), pty.slavePath(), {option});
+        startRelayProgram(program, rig.folder(), pty.slavePath(), call.arguments);
         ASSERT_TRUE(program.waitForFinished(5000));
         EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
-        EXPECT_EQ(program.exitCode(), 0);
-        EXPECT_TRUE(program.readAllStandardOutput().startsWith(option == "--help" ? "Usage: freqrelay" : "freqrelay 1."));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), call.status);
+        const QByteArray told = call.status == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
+        EXPECT_TRUE(told.startsWith(call.startsWith)) << told.toStdString();
+        if (call.status != 0) {
+            EXPECT_TRUE(told.contains("Usage: freqrelay")) << told.toStdString();
+        }
     }
     char events[4096];
     EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or the port was opened";
     ::close(watcher);
 }
 
-TEST(CommandLine, AnUnknownOptionOrAMissingValueExitsWithTwoAndTheUsage) {
-    for (const QString option : {"--bogus", "--port"}) {
-        QProcess program;
-        program.start(FREQRELAY_PROGRAM, {option});
-        ASSERT_TRUE(program.waitForFinished(5000));
-        EXPECT_EQ(program.exitCode(), 2) << option.toStdString();
-        EXPECT_TRUE(program.readAllStandardError().contains("Usage: freqrelay")) << option.toStdString();
-    }
+TEST(CommandLine, AnUnreachableDisplayEndsWithStatusOneAndSaysHowToRunWithoutAWindow) {
+    QProcess program;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("DISPLAY", ":55");
+    program.setProcessEnvironment(environment);
+    program.start(FREQRELAY_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "no abort, no core dump";
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_EQ(program.readAllStandardError(),
+              "freqrelay: cannot open display :55 (set QT_QPA_PLATFORM=offscreen to run without a window)\n");
 }
 
-TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFile) {
+TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteForByte) {
     PseudoTerminal mapped;  // where FREQRELAY_PORT1 points
     PseudoTerminal chosen;
     RelayRig rig;
     rig.writeFile("14250000");
-    const auto other = rig.folder() / "elsewhere.txt";
-    std::ofstream(other) << "7050000";
+    // Names that are no valid UTF-8; the file that a decoded name would
+    // become holds another frequency.
+    std::ofstream(rig.folder() / "elsewhere\xff.txt") << "7050000";
+    std::ofstream(rig.folder() / "elsewhere\xef\xbf\xbd.txt") << "3500000";
+    std::filesystem::create_symlink(chosen.slavePath(), rig.folder() / "radio\xff");
     QProcess program;
+    // Through the shell, since QProcess passes arguments as UTF-8 text.
     startRelayProgram(program, rig.folder(), mapped.slavePath(),
-                      {"--port", QString::fromStdString(chosen.slavePath()), "--file", QString::fromStdString(other.string())});
+                      {"-c", R"sh(exec "$0" --port "$(printf './radio\377')" --file "$(printf 'elsewhere\377.txt')")sh",
+                       FREQRELAY_PROGRAM},
+                      "/bin/sh");
     EXPECT_EQ(hexBytes(chosen.read(5, 5s)), "00 00 05 07 0A");
     EXPECT_EQ(mapped.read(1, 300ms), "");
     LogLines log(program);
-    EXPECT_TRUE(log.waitFor({QString::fromStdString(other.string()), QString::fromStdString(chosen.slavePath()), "--port"}, 1s))
-        << log.all().toStdString();
+    EXPECT_TRUE(log.waitFor({R"(elsewhere\xFF.txt)", R"(./radio\xFF (--port))"}, 1s)) << log.all().toStdString();
     program.terminate();
     program.waitForFinished(5000);
+}
+
+TEST(CommandLine, ASignalIgnoredAtTheStartStaysIgnored) {
+    PseudoTerminal pty;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    QProcess program;
+    // As nohup leaves SIGHUP, and a shell a background job's SIGINT.
+    program.setChildProcessModifier([] {
+        ::signal(SIGHUP, SIG_IGN);
+        ::signal(SIGINT, SIG_IGN);
+    });
+    startRelayProgram(program, rig.folder(), pty.slavePath());
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+    ::kill(static_cast<pid_t>(program.processId()), SIGINT);
+    EXPECT_FALSE(program.waitForFinished(700)) << "ended by an ignored signal";
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 // A port that cannot be opened is told once, names the device and the
@@ -116,7 +165,8 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
         const char* reason;
         std::chrono::milliseconds quietFor;
     };
-    for (const Case& scenario : {Case{"absent", "No such file or directory", 5s}, Case{"busy", "", 1500ms},
+    for (const Case& scenario : {Case{"absent", "No such file or directory", 5s},
+                                 Case{"busy", "in use by another program", 1500ms},
                                  Case{"refused", "Permission denied", 1500ms}}) {
         SCOPED_TRACE(scenario.name);
         PseudoTerminal pty;

@@ -94,13 +94,13 @@ RelayRig::Action RelayRig::then(std::function<void()> step) {
 }
 
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
-                       const QStringList& arguments) {
+                       const QStringList& arguments, const QString& starter) {
     program.setWorkingDirectory(QString::fromStdString(folder.string()));
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("FREQRELAY_PORT1", QString::fromStdString(port));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(environment);
-    program.start(FREQRELAY_PROGRAM, arguments);
+    program.start(starter, arguments);
 }
 
 long residentKilobytes() {

@@ -51,10 +51,10 @@ private:
     std::string line_;
 };
 
-// Starts the real program offscreen in `folder`, with port 1 mapped to
-// `port` through the environment.
+// Starts the real program (or `starter`, which starts it) offscreen in
+// `folder`, with port 1 mapped to `port` through the environment.
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
-                       const QStringList& arguments = {});
+                       const QStringList& arguments = {}, const QString& starter = FREQRELAY_PROGRAM);
 
 // This process's resident memory, from /proc/self/status.
 long residentKilobytes();

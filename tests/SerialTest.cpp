@@ -64,6 +64,11 @@ TEST(PortDevice, MapsPortOneThroughTheEnvironment) {
     ScopedPort1 mapped("/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(1), "/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
+    for (const auto& [mappedTo, device] : {std::pair{"ttyUSB1", "/dev/ttyUSB1"}, std::pair{"./radio", "./radio"},
+                                           std::pair{"../radio", "../radio"}}) {
+        ScopedPort1 remapped(mappedTo);
+        EXPECT_EQ(devicePathForPort(1), device) << "a bare name is looked up in /dev";
+    }
 }
 
 // The write and the drain both wait through waitInSlices. A pty never holds
@@ -188,7 +193,8 @@ TEST_F(QtSerialControlOnPty, PortIsClosedAfterEveryCommand) {
 TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
     const auto folder = std::filesystem::temp_directory_path() / ("freqrelay-port-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    const auto link = folder / "radio";
+    // A name that is no valid UTF-8 still leads to its device.
+    const auto link = folder / "radio\xff";
     std::filesystem::remove(link);
     ScopedPort1 absent(link.string());
 
@@ -257,7 +263,12 @@ TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsOpenedAgainWhenTheWriteIsR
 TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
     QtSerialControl other;
     other.setPortOpen(true);
-    EXPECT_THROW(control.setPortOpen(true), RelayFailure);
+    try {
+        control.setPortOpen(true);
+        FAIL() << "a port another program holds must not open";
+    } catch (const RelayFailure& failure) {
+        EXPECT_EQ(failure.what(), pty.slavePath() + ": in use by another program");
+    }
     other.setPortOpen(false);
     EXPECT_NO_THROW(control.setPortOpen(true));
 }

@@ -2,6 +2,10 @@
 
 #include <csignal>
 
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
 namespace freqrelay {
 
 namespace {
@@ -18,13 +22,27 @@ extern "C" void onQuitSignal(int signal) {
     quitSignal = 1;
 }
 
+// A signal the relay was started with ignored (SIGHUP under nohup, SIGINT
+// in a background job) stays ignored, as the one who started it asked.
+void installUnlessIgnored(int signal) {
+#ifdef _WIN32
+    std::signal(signal, onQuitSignal);
+#else
+    struct sigaction inherited {};
+    if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) {
+        return;
+    }
+    std::signal(signal, onQuitSignal);
+#endif
+}
+
 }  // namespace
 
 void QuitSignals::install() {
-    std::signal(SIGINT, onQuitSignal);
+    installUnlessIgnored(SIGINT);
     std::signal(SIGTERM, onQuitSignal);
 #ifdef SIGHUP
-    std::signal(SIGHUP, onQuitSignal);
+    installUnlessIgnored(SIGHUP);
 #endif
 }
 

@@ -5,7 +5,8 @@ namespace freqrelay {
 // SIGINT, SIGTERM and SIGHUP (Ctrl-C, a service stop, the terminal closing)
 // end the relay as QUIT does. The handler only raises a flag; the poll loop
 // reads it after each pump, and every wait for the line reads it too. A
-// second SIGINT or SIGTERM while the relay is ending ends it at once.
+// second SIGINT or SIGTERM while the relay is ending ends it at once. SIGINT
+// and SIGHUP are left alone when the relay was started with them ignored.
 class QuitSignals {
 public:
     static void install();

@@ -12,7 +12,12 @@
 #include <QSerialPortInfo>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+#include <dlfcn.h>
+#endif
 
 namespace {
 
@@ -25,6 +30,41 @@ void useOffscreenWithoutDisplay() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         std::fputs("freqrelay: no display found; running offscreen\n", stderr);
     }
+#endif
+}
+
+// Qt aborts with a core dump when the X server it is told of cannot be
+// reached, so the relay tries the connection first, through the same
+// library Qt would use, and ends with a plain message instead. The name of
+// an unreachable display, or "" when it was reached or cannot be tried.
+std::string unreachableDisplay() {
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    const bool mayChooseWayland = platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if ((!platform.isEmpty() && !platform.startsWith("xcb")) || mayChooseWayland || display.isEmpty()) {
+        return {};
+    }
+    void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) {
+        return {};  // Qt cannot use X either, and says why itself
+    }
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+    bool reached = true;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* connection = connect(display.constData(), nullptr);
+        reached = hasError(connection) == 0;
+        disconnect(connection);
+    }
+    ::dlclose(xcb);
+    return reached ? std::string() : display.toStdString();
+#else
+    return {};
 #endif
 }
 
@@ -76,14 +116,21 @@ int main(int argc, char** argv) {
 
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
+    // Taken one byte to one character, so that a path that is no valid text
+    // comes back out byte for byte (toLatin1) and names the same file.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QString::fromLatin1(argv[i]);
     }
+    const auto bytesOf = [](const QString& argument) { return argument.toLatin1().toStdString(); };
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2."));
-    parser.addHelpOption();
+    // Not addHelpOption: it promises a --help-all with Qt's own options,
+    // which a relay that starts no application before parsing cannot show.
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Displays help on commandline options."));
+    parser.addOption(helpOption);
     parser.addVersionOption();
     const QCommandLineOption portOption(
         {QStringLiteral("p"), QStringLiteral("port")},
@@ -96,19 +143,31 @@ int main(int argc, char** argv) {
     const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
                                          QStringLiteral("Log only failures and their clearing."));
     parser.addOptions({portOption, fileOption, listOption, quietOption});
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        const QString error = parser.errorText().isEmpty()
-                                  ? QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first())
-                                  : parser.errorText();
-        print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(error, usage(parser)));
+    QString error;
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+    } else {
+        // An empty value (an unset shell variable) must not quietly fall
+        // back to the default port or file.
+        for (const QCommandLineOption* option : {&portOption, &fileOption}) {
+            if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
+                error = QStringLiteral("--%1 needs a value that is not empty").arg(option->names().last());
+            }
+        }
+    }
+    if (!error.isEmpty()) {
+        print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(freqrelay::readable(bytesOf(error)), usage(parser)));
         return 2;
     }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+    if (parser.isSet(helpOption)) {
         print(stdout, usage(parser));
         return 0;
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        parser.showVersion();
+        print(stdout, QStringLiteral("freqrelay %1\n").arg(QStringLiteral(FREQRELAY_VERSION)));
+        return 0;
     }
     if (parser.isSet(listOption)) {
         listPorts();
@@ -119,13 +178,19 @@ int main(int argc, char** argv) {
     }
     std::string mappedBy = freqrelay::portMappingSource(1);
     if (parser.isSet(portOption)) {
-        qputenv("FREQRELAY_PORT1", parser.value(portOption).toLocal8Bit());
+        qputenv("FREQRELAY_PORT1", QByteArray::fromStdString(bytesOf(parser.value(portOption))));
         mappedBy = "--port";
     }
     const std::string file =
-        parser.isSet(fileOption) ? parser.value(fileOption).toStdString() : std::string(freqrelay::kFrequencyFile);
+        parser.isSet(fileOption) ? bytesOf(parser.value(fileOption)) : std::string(freqrelay::kFrequencyFile);
 
     useOffscreenWithoutDisplay();
+    if (const std::string display = unreachableDisplay(); !display.empty()) {
+        print(stderr, QStringLiteral("freqrelay: cannot open display %1 (set QT_QPA_PLATFORM=offscreen to run "
+                                     "without a window)\n")
+                          .arg(freqrelay::readable(display)));
+        return 1;
+    }
     QApplication app(argc, argv);
     // The window only repaints at the poll's pumps, so a blinking caret would
     // stutter at the poll rate; its repaints also cost more than the polling.
@@ -134,9 +199,9 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
     QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
     freqrelay::Form1 form(file);
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(file, error);
-    freqrelay::RelayLog::started(error ? file : absolute.string(), freqrelay::devicePathForPort(1), mappedBy);
+    std::error_code failure;
+    const auto absolute = std::filesystem::absolute(file, failure);
+    freqrelay::RelayLog::started(failure ? file : absolute.string(), freqrelay::devicePathForPort(1), mappedBy);
     form.Form_Load();
     return 0;
 }
