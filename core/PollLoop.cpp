@@ -5,6 +5,7 @@
 #include "RelayFailure.h"
 
 #include <new>
+#include <utility>
 
 namespace freqrelay {
 
@@ -169,12 +170,15 @@ PollLoop::Position PollLoop::runStep(Position at) {
         // filling it, never a frequency: it is passed over like an unchanged
         // one, so the next real text is compared with the last one sent.
         return {state_.freq.text().empty() || state_.freq == state_.freqold ? Step::ClearText : Step::Store};
-    case Step::Store:
-        // The whole text, before it is cut to eight characters; a fresh copy,
-        // so that freqold never keeps a larger earlier text's buffer.
-        state_.freqold = Variant(state_.freq.toText());
+    case Step::Store: {
+        // The whole text, before it is cut to eight characters. Swapped in,
+        // not assigned: a string assigned a short text keeps its own large
+        // buffer, so freqold would keep a large earlier text's memory.
+        Variant text(state_.freq.toText());
+        std::swap(state_.freqold, text);
         warnIfNoNumber();
         return {Step::Encode};
+    }
     case Step::Encode:
         Encoder::runStep(at.index, state_, display_);
         return at.index + 1 < Encoder::kStepCount ? Position{Step::Encode, at.index + 1}
