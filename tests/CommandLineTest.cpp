@@ -157,7 +157,8 @@ TEST(CommandLine, ASignalIgnoredAtTheStartStaysIgnored) {
 }
 
 // A port that cannot be opened is told once, names the device and the
-// system's reason, and is not told again at every retry; once it opens, the
+// system's reason, and is not told again at every retry, nor when the reason
+// changes back and forth (an adapter coming and going); once it opens, the
 // command's line and the clearing follow.
 TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
     struct Case {
@@ -165,7 +166,7 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
         const char* reason;
         std::chrono::milliseconds quietFor;
     };
-    for (const Case& scenario : {Case{"absent", "No such file or directory", 5s},
+    for (const Case& scenario : {Case{"absent, then coming and going", "No such file or directory", 5s},
                                  Case{"busy", "in use by another program", 1500ms},
                                  Case{"refused", "Permission denied", 1500ms}}) {
         SCOPED_TRACE(scenario.name);
@@ -176,8 +177,19 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
         std::function<void()> makeAvailable;
         QProcess holder;
         QProcess program;
-        if (std::string(scenario.name) == "absent") {
+        std::function<void()> duringQuiet;
+        if (std::string(scenario.name).starts_with("absent")) {
             device = (rig.folder() / "radio").string();
+            // Missing, then a device that is no serial port, and so on.
+            duringQuiet = [&] {
+                for (auto until = std::chrono::steady_clock::now() + scenario.quietFor;
+                     std::chrono::steady_clock::now() < until;) {
+                    std::filesystem::create_symlink("/dev/null", device);
+                    std::this_thread::sleep_for(100ms);
+                    std::filesystem::remove(device);
+                    std::this_thread::sleep_for(100ms);
+                }
+            };
             makeAvailable = [&] { std::filesystem::create_symlink(pty.slavePath(), device); };
         } else if (std::string(scenario.name) == "busy") {
             auto environment = QProcessEnvironment::systemEnvironment();
@@ -209,7 +221,11 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
         ASSERT_TRUE(log.waitFor({QString::fromStdString(device), scenario.reason, "trying again every 250 ms"}, 1s))
             << log.all().toStdString();
         const auto told = log.now().size();
-        std::this_thread::sleep_for(scenario.quietFor);
+        if (duringQuiet) {
+            duringQuiet();
+        } else {
+            std::this_thread::sleep_for(scenario.quietFor);
+        }
         EXPECT_EQ(log.now().size(), told) << log.all().toStdString();
 
         makeAvailable();
