@@ -2,11 +2,11 @@
 #ifdef _WIN32
 
 #include "FileReader.h"
+#include "RelayFailure.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <windows.h>
 
 namespace freqrelay {
@@ -19,7 +19,12 @@ std::string systemReason(DWORD error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
     case ERROR_ACCESS_DENIED: return std::strerror(EACCES);
-    default: return std::system_category().message(static_cast<int>(error));
+    default: {
+        char text[512] = {};
+        const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                              error, 0, text, sizeof text, nullptr);
+        return length > 0 ? systemReasonText(text) : "system error " + std::to_string(error);
+    }
     }
 }
 

@@ -11,6 +11,11 @@ enum class FailureKind { Overflow, File, Port, Settings, Memory };
 
 // The one run-time failure a relay step raises. Its message names the
 // file, port or value that failed.
+// A reason as the system words it, made to end a sentence of the relay's
+// own: without trailing blanks or line ends, and without its own full stop
+// (Windows' texts end in one, and "..." would follow).
+std::string systemReasonText(std::string text);
+
 class RelayFailure : public std::runtime_error {
 public:
     RelayFailure(FailureKind kind, const std::string& message);

@@ -67,6 +67,8 @@ QSerialPort::StopBits toQt(SerialSettings::StopBits stopBits) {
     return QSerialPort::OneStop;
 }
 
+std::string reasonOf(const QSerialPort& port) { return systemReasonText(port.errorString().toStdString()); }
+
 }  // namespace
 
 QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout)
@@ -136,21 +138,34 @@ void QtSerialControl::applySettings() {
         port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
         port_.setParity(toQt(settings_.parity)) && port_.setStopBits(toQt(settings_.stopBits));
     if (!applied) {
-        fail("cannot apply the line settings: " + port_.errorString().toStdString());
+        fail("cannot apply the line settings: " + reasonOf(port_));
     }
 }
 
 void QtSerialControl::applyRts() {
+    // A device without modem lines (a pseudo-terminal, a virtual COM port)
+    // has no RTS to set; that is no reason to refuse the port.
+#ifdef Q_OS_WIN
+    // Qt reports the system's refusal as an unknown error, so RTS is set
+    // here directly, where the system's own code tells the two apart.
+    if (::EscapeCommFunction(reinterpret_cast<HANDLE>(port_.handle()), rtsEnable_ ? SETRTS : CLRRTS)) {
+        return;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+        return;
+    }
+    fail("cannot set RTS: " + systemReasonText(qt_error_string(static_cast<int>(error)).toStdString()));
+#else
     if (port_.setRequestToSend(rtsEnable_)) {
         return;
     }
-    // A device without modem lines (a pseudo-terminal) has no RTS to set;
-    // that is no reason to refuse the port.
     if (port_.error() == QSerialPort::UnsupportedOperationError) {
         port_.clearError();
         return;
     }
-    fail("cannot set RTS: " + port_.errorString().toStdString());
+    fail("cannot set RTS: " + reasonOf(port_));
+#endif
 }
 
 void QtSerialControl::setPortOpen(bool open) {
@@ -180,7 +195,7 @@ void QtSerialControl::open() {
     checkSettingsSupported();
     if (!port_.open(QIODevice::ReadWrite)) {
         const QString reason = port_.errorString();
-        fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program" : reason.toStdString());
+        fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program" : reasonOf(port_));
     }
     // The system raises RTS when the device opens; an interface that keys
     // the transmitter on RTS must see it lowered before anything else.
@@ -199,7 +214,7 @@ void QtSerialControl::setOutput(const std::string& data) {
     }
     const QByteArray bytes(data.data(), static_cast<qsizetype>(data.size()));
     if (port_.write(bytes) != bytes.size()) {
-        fail("write failed: " + port_.errorString().toStdString());
+        fail("write failed: " + reasonOf(port_));
     }
     // Hand every byte to the system now, within a bounded time, so that a
     // stalled line is a failure and not a hang.
@@ -210,7 +225,7 @@ void QtSerialControl::setOutput(const std::string& data) {
         if (port_.error() != QSerialPort::NoError && port_.error() != QSerialPort::TimeoutError) {
             // The device is gone (an adapter pulled): this handle can never
             // write again, so let go of it.
-            const std::string reason = "write failed: " + port_.errorString().toStdString();
+            const std::string reason = "write failed: " + reasonOf(port_);
             forceClose();
             fail(reason);
         }
@@ -233,15 +248,29 @@ void QtSerialControl::close() {
     port_.close();
 }
 
-void QtSerialControl::drain() {
+long QtSerialControl::queuedOutput() const {
 #ifdef Q_OS_UNIX
-    const int fd = static_cast<int>(port_.handle());
+    int queued = 0;
+    return ::ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &queued) == 0 ? queued : -1;
+#elif defined(Q_OS_WIN)
+    COMSTAT status{};
+    DWORD errors = 0;
+    return ::ClearCommError(reinterpret_cast<HANDLE>(port_.handle()), &errors, &status)
+               ? static_cast<long>(status.cbOutQue)
+               : -1;
+#else
+    return 0;
+#endif
+}
+
+void QtSerialControl::drain() {
     // Wait for the driver's queue with a deadline, so that a line held by
-    // flow control fails instead of freezing the relay; then tcdrain for the
-    // last bytes in the hardware.
-    const WaitEnd end = waitInSlices(writeTimeout_, quitCheck_, [fd](std::chrono::milliseconds slice) {
+    // flow control fails instead of freezing the relay (on Windows the
+    // flush below alone could wait for ever); then the system's own drain
+    // for the last bytes in the hardware.
+    const WaitEnd end = waitInSlices(writeTimeout_, quitCheck_, [this](std::chrono::milliseconds slice) {
         const auto until = std::chrono::steady_clock::now() + slice;
-        for (int queued = 0; ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0;) {
+        while (queuedOutput() > 0) {
             if (std::chrono::steady_clock::now() >= until) {
                 return false;
             }
@@ -252,6 +281,8 @@ void QtSerialControl::drain() {
     if (end != WaitEnd::Done) {
         fail(end == WaitEnd::Quit ? kQuitting : "output did not drain");
     }
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(port_.handle());
     while (::tcdrain(fd) != 0) {
         if (errno != EINTR) {
             const std::string reason = std::string("drain failed: ") + std::strerror(errno);
@@ -261,7 +292,9 @@ void QtSerialControl::drain() {
     }
 #elif defined(Q_OS_WIN)
     if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) {
-        fail("flush failed");
+        const std::string reason = "drain failed: " + systemReasonText(qt_error_string().toStdString());
+        forceClose();
+        fail(reason);
     }
 #endif
 }

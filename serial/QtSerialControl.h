@@ -57,6 +57,8 @@ private:
     void open();
     void close();
     void drain();
+    // Bytes still in the driver's output queue; -1 when it cannot tell.
+    long queuedOutput() const;
 
     QSerialPort port_;
     std::chrono::milliseconds writeTimeout_;

@@ -2,7 +2,9 @@
 
 #include <csignal>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #endif
 
@@ -36,9 +38,26 @@ void installUnlessIgnored(int signal) {
 #endif
 }
 
+#ifdef _WIN32
+// Ctrl+C, Ctrl+Break, and closing the console, logging off or shutting down
+// while the relay writes to a console.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    quitSignal = 1;
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        // The system ends the process as soon as this returns; the relay
+        // closes the port and ends itself well within this time.
+        ::Sleep(4000);
+    }
+    return TRUE;
+}
+#endif
+
 }  // namespace
 
 void QuitSignals::install() {
+#ifdef _WIN32
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+#endif
     installUnlessIgnored(SIGINT);
     std::signal(SIGTERM, onQuitSignal);
 #ifdef SIGHUP

@@ -7,6 +7,7 @@ namespace freqrelay {
 // reads it after each pump, and every wait for the line reads it too. A
 // second SIGINT or SIGTERM while the relay is ending ends it at once. SIGINT
 // and SIGHUP are left alone when the relay was started with them ignored.
+// On Windows, Ctrl+C, Ctrl+Break and closing the console window do the same.
 class QuitSignals {
 public:
     static void install();

@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "LogOutput.h"
 #include "PortDevice.h"
 #include "QuitSignals.h"
 #include "RelayLog.h"
@@ -94,7 +95,12 @@ void listPorts() {
         print(stdout, QStringLiteral("No serial ports found.\n"));
     }
     for (const QSerialPortInfo& port : ports) {
+#ifdef Q_OS_WIN
+        // The name a user types (COM3), not the device path (\\.\COM3).
+        QString text = port.portName() + QLatin1Char('\n');
+#else
         QString text = port.systemLocation() + QLatin1Char('\n');
+#endif
         const auto add = [&text](const char* label, const QString& value) {
             if (!value.isEmpty()) {
                 text += QStringLiteral("    %1: %2\n").arg(QLatin1String(label), value);
@@ -113,6 +119,7 @@ void listPorts() {
 int main(int argc, char** argv) {
     // First of all, so that a stop in the first milliseconds is a clean one.
     freqrelay::QuitSignals::install();
+    freqrelay::LogOutput::attachToParentConsole();
 
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
@@ -142,7 +149,9 @@ int main(int argc, char** argv) {
                                         QStringLiteral("List the serial ports this system has, then exit."));
     const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
                                          QStringLiteral("Log only failures and their clearing."));
-    parser.addOptions({portOption, fileOption, listOption, quietOption});
+    const QCommandLineOption logOption(QStringLiteral("log"),
+                                       QStringLiteral("Append the log to FILE too."), QStringLiteral("FILE"));
+    parser.addOptions({portOption, fileOption, listOption, quietOption, logOption});
     QString error;
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -151,7 +160,7 @@ int main(int argc, char** argv) {
     } else {
         // An empty value (an unset shell variable) must not quietly fall
         // back to the default port or file.
-        for (const QCommandLineOption* option : {&portOption, &fileOption}) {
+        for (const QCommandLineOption* option : {&portOption, &fileOption, &logOption}) {
             if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
                 error = QStringLiteral("--%1 needs a value that is not empty").arg(option->names().last());
             }
@@ -172,6 +181,16 @@ int main(int argc, char** argv) {
     if (parser.isSet(listOption)) {
         listPorts();
         return 0;
+    }
+    freqrelay::LogOutput::install();
+    if (parser.isSet(logOption)) {
+        const std::string logFile = bytesOf(parser.value(logOption));
+        std::string reason;
+        if (!freqrelay::LogOutput::appendTo(logFile, reason)) {
+            print(stderr, QStringLiteral("freqrelay: cannot open the log %1: %2\n")
+                              .arg(freqrelay::readable(logFile), freqrelay::readable(reason)));
+            return 2;
+        }
     }
     if (parser.isSet(quietOption)) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
@@ -199,6 +218,9 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
     QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
     freqrelay::Form1 form(file);
+    // Qt tells of the end of the Windows session only this way, and the
+    // system ends the process right after: the port is closed at once.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
     std::error_code failure;
     const auto absolute = std::filesystem::absolute(file, failure);
     freqrelay::RelayLog::started(failure ? file : absolute.string(), freqrelay::devicePathForPort(1), mappedBy);
