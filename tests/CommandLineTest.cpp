@@ -77,7 +77,9 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
                              Case{{"--port"}, 2, "freqrelay: Missing value after '--port'"},
                              Case{{"--port="}, 2, "freqrelay: --port needs a value"},
                              Case{{"--port", ""}, 2, "freqrelay: --port needs a value"},
-                             Case{{"--file="}, 2, "freqrelay: --file needs a value"}}) {
+                             Case{{"--file="}, 2, "freqrelay: --file needs a value"},
+                             Case{{"--log", "no-such-folder/relay.log"}, 2,
+                                  "freqrelay: cannot open the log no-such-folder/relay.log: No such file or directory"}}) {
         SCOPED_TRACE(call.arguments.join(' ').toStdString());
         QProcess program;
         const auto started = std::chrono::steady_clock::now();
@@ -88,7 +90,7 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
         EXPECT_EQ(program.exitCode(), call.status);
         const QByteArray told = call.status == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
         EXPECT_TRUE(told.startsWith(call.startsWith)) << told.toStdString();
-        if (call.status != 0) {
+        if (call.status != 0 && call.arguments.first() != "--log") {
             EXPECT_TRUE(told.contains("Usage: freqrelay")) << told.toStdString();
         }
     }
@@ -125,7 +127,7 @@ TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteFo
     QProcess program;
     // Through the shell, since QProcess passes arguments as UTF-8 text.
     startRelayProgram(program, rig.folder(), mapped.slavePath(),
-                      {"-c", R"sh(exec "$0" --port "$(printf './radio\377')" --file "$(printf 'elsewhere\377.txt')")sh",
+                      {"-c", R"sh(exec "$0" --port "$(printf './radio\377')" --file "$(printf 'elsewhere\377.txt')" --log relay.log)sh",
                        FREQRELAY_PROGRAM},
                       "/bin/sh");
     EXPECT_EQ(hexBytes(chosen.read(5, 5s)), "00 00 05 07 0A");
@@ -134,6 +136,10 @@ TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteFo
     EXPECT_TRUE(log.waitFor({R"(elsewhere\xFF.txt)", R"(./radio\xFF (--port))"}, 1s)) << log.all().toStdString();
     program.terminate();
     program.waitForFinished(5000);
+    // --log has the same lines.
+    std::ifstream copy(rig.folder() / "relay.log");
+    const std::string logged((std::istreambuf_iterator<char>(copy)), std::istreambuf_iterator<char>());
+    EXPECT_NE(logged.find("sent 00 00 05 07 0A (Out 7050000) to ./radio\\xFF"), std::string::npos) << logged;
 }
 
 TEST(CommandLine, ASignalIgnoredAtTheStartStaysIgnored) {
