@@ -11,7 +11,8 @@ public:
     // Processes every event waiting for the window; the operator's buttons
     // run inside this call.
     virtual void pump() = 0;
-    // A plain blocking wait.
+    // The wait between polls, for at most `duration`. It may end early
+    // once the frequency file has been written, within pacedWake's rule.
     virtual void pause(std::chrono::milliseconds duration) = 0;
     // Set by QUIT (or anything that ends the program as QUIT does); checked
     // right after every pump.

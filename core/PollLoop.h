@@ -3,6 +3,7 @@
 #include "CommandSteps.h"
 #include "Display.h"
 #include "LoopHost.h"
+#include "PollPacing.h"
 #include "RelayFailure.h"
 #include "RelayObserver.h"
 #include "RelayState.h"
@@ -13,8 +14,6 @@
 #include <string>
 
 namespace freqrelay {
-
-inline constexpr std::chrono::milliseconds kPollPause{250};
 
 // Reads the frequency file about four times a second and, whenever its whole
 // text has changed, encodes and sends it. Every failing step is repeated

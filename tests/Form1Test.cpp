@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace std::chrono_literals;
 using freqrelay::Form1;
@@ -85,6 +87,37 @@ TEST(Form1Relay, AChangeIsShownAndSent) {
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
     EXPECT_EQ(text1(rig.form), "14250000");
     EXPECT_EQ(text2(rig.form), "1425000");
+}
+
+TEST(Form1Relay, AFinishedWriteIsFollowedAtOnceAndCommandsKeepThePollsPace) {
+    using Clock = std::chrono::steady_clock;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    Clock::time_point written;
+    Clock::time_point arrived[2];
+    std::string commands[2];
+    std::atomic<bool> done{false};
+    std::thread reader;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.idle(600ms), rig.then([&] {
+                             reader = std::thread([&] {
+                                 for (int i = 0; i < 2; ++i) {
+                                     commands[i] = hexBytes(rig.pty.read(5, 2s));
+                                     arrived[i] = Clock::now();
+                                     // A second change 20 ms after the first command at most.
+                                     if (i == 0) rig.writeFile("3500000");
+                                 }
+                                 done = true;
+                             });
+                             written = Clock::now();
+                             rig.writeFile("7050000");
+                         }),
+                         [&] { return done.load(); }}));
+    reader.join();
+    EXPECT_EQ(commands[0], "00 00 05 07 0A");
+    EXPECT_EQ(commands[1], "00 00 50 03 0A");
+    // Well within the poll's 250 ms, with room for a slow machine.
+    EXPECT_LT(arrived[0] - written, 100ms);
+    EXPECT_GE(arrived[1] - arrived[0], 245ms);
 }
 
 TEST(Form1Relay, AMissingFileSendsNothingUntilItAppears) {

@@ -40,7 +40,7 @@ QFont boldSans(int points) {
 }  // namespace
 
 Form1::Form1(const std::string& frequencyFile, QWidget* parent)
-    : QWidget(parent), file_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
+    : QWidget(parent), file_(frequencyFile), watch_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(4230 / kTwipsPerPixel, 2190 / kTwipsPerPixel);
 
@@ -154,6 +154,7 @@ void Form1::failureCleared(const StepFailure& failure, std::chrono::steady_clock
 
 void Form1::commandSent(const std::string& command, const std::string& digits) {
     log_.commandSent(command, digits);
+    lastCommandEnd_ = std::chrono::steady_clock::now();
     outNotSent_ = false;
     Text2->setPalette(palette());
     const QString sent = QStringLiteral("Sent to %1 at %2.")
@@ -205,7 +206,13 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::pump() { QCoreApplication::processEvents(); }
 
-void Form1::pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+void Form1::pause(std::chrono::milliseconds duration) {
+    // The radio follows as soon as the file is written, not at the next
+    // poll, but keeps its pace.
+    if (watch_.waitForWrite(std::chrono::steady_clock::now() + duration)) {
+        std::this_thread::sleep_until(pacedWake(std::chrono::steady_clock::now(), lastCommandEnd_));
+    }
+}
 
 void Form1::showIn(const std::string& text) { Text1->setText(QString::fromLatin1(text)); }
 

@@ -2,6 +2,7 @@
 
 #include "Display.h"
 #include "FileReader.h"
+#include "FileWatch.h"
 #include "LoopHost.h"
 #include "QtSerialControl.h"
 #include "RelayLog.h"
@@ -10,6 +11,9 @@
 #include "SendCommand.h"
 
 #include <QStringList>
+
+#include <chrono>
+#include <optional>
 #include <QWidget>
 
 class QLabel;
@@ -75,6 +79,8 @@ private:
     void showOutNotSent(const QString& why);
 
     FileReader file_;
+    FileWatch watch_;
+    std::optional<std::chrono::steady_clock::time_point> lastCommandEnd_;
     RelayLog log_;
     SendCommand sender_;
     QStringList printed_;
