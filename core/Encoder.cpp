@@ -2,7 +2,6 @@
 
 #include "Conversions.h"
 
-#include <stdexcept>
 
 namespace freqrelay {
 
@@ -17,46 +16,44 @@ std::string hexLiteral(const RelayState& state, const Variant& group) {
 
 }  // namespace
 
-void Encoder::runStep(int index, RelayState& state, Display& display) {
-    switch (index) {
-    case 0: {
+void Encoder::runStep(EncodeStep step, RelayState& state, Display& display) {
+    switch (step) {
+    case EncodeStep::CutToInterpretedLength: {
         std::string& text = state.freq.text();  // no copy of a large file's text
         text = LeftPart(text, kInterpretedLength);
         break;
     }
-    case 1: state.freqflo = NumericValue(state.freq.toText()); break;
-    // Written, read back and written again, as the operator has always seen it.
-    case 2: display.showIn(DoubleText(NumericValue(DoubleText(state.freqflo)))); break;
-    case 3: state.freqlon = RoundToLong(state.freqflo); break;
-    case 4: state.freq = Variant(LongText(state.freqlon)); break;
-    case 5: {
+    case EncodeStep::ReadNumber: state.freqflo = NumericValue(state.freq.toText()); break;
+    // Written, read back and written again, so that In shows the number as
+    // it reads back from its own text.
+    case EncodeStep::ShowIn: display.showIn(DoubleText(NumericValue(DoubleText(state.freqflo)))); break;
+    case EncodeStep::RoundToWhole: state.freqlon = RoundToLong(state.freqflo); break;
+    case EncodeStep::WholeAsDigits: state.freq = Variant(LongText(state.freqlon)); break;
+    case EncodeStep::PadToSevenDigits: {
         const std::string digits = state.freq.toText();
         state.freq1 = NumericValue(digits) < kSevenDigits ? "0" + digits : digits;
         break;
     }
-    case 6: state.f1 = Variant(Middle(state.freq1, 6, 2)); break;
-    case 7: state.f2 = Variant(Middle(state.freq1, 4, 2)); break;
-    case 8: state.f3 = Variant(Middle(state.freq1, 2, 2)); break;
-    case 9: state.f4 = LeftPart(state.freq1, 1); break;
-    case 10:
-        display.showOut(outText(state));
-        break;
-    case 11: state.b1 = Variant(hexLiteral(state, state.f1)); break;
-    case 12: state.b2 = Variant(hexLiteral(state, state.f2)); break;
-    case 13: state.b3 = Variant(hexLiteral(state, state.f3)); break;
-    case 14: state.b4 = Variant(state.h + state.f4); break;
-    case 15: state.c1 = Variant(NumericValue(state.b1.toText())); break;
-    case 16: state.c2 = Variant(NumericValue(state.b2.toText())); break;
-    case 17: state.c3 = Variant(NumericValue(state.b3.toText())); break;
-    case 18: state.c4 = Variant(NumericValue(state.b4.toText())); break;
-    case 19: state.c5 = Variant(kOpcode); break;
-    default: throw std::out_of_range("no encoding step " + std::to_string(index));
+    case EncodeStep::TakeDigits67: state.f1 = Variant(Middle(state.freq1, 6, 2)); break;
+    case EncodeStep::TakeDigits45: state.f2 = Variant(Middle(state.freq1, 4, 2)); break;
+    case EncodeStep::TakeDigits23: state.f3 = Variant(Middle(state.freq1, 2, 2)); break;
+    case EncodeStep::TakeDigit1: state.f4 = LeftPart(state.freq1, 1); break;
+    case EncodeStep::ShowOut: display.showOut(outText(state)); break;
+    case EncodeStep::MakeLiteral1: state.b1 = Variant(hexLiteral(state, state.f1)); break;
+    case EncodeStep::MakeLiteral2: state.b2 = Variant(hexLiteral(state, state.f2)); break;
+    case EncodeStep::MakeLiteral3: state.b3 = Variant(hexLiteral(state, state.f3)); break;
+    case EncodeStep::MakeLiteral4: state.b4 = Variant(state.h + state.f4); break;
+    case EncodeStep::ReadByte1: state.c1 = Variant(NumericValue(state.b1.toText())); break;
+    case EncodeStep::ReadByte2: state.c2 = Variant(NumericValue(state.b2.toText())); break;
+    case EncodeStep::ReadByte3: state.c3 = Variant(NumericValue(state.b3.toText())); break;
+    case EncodeStep::ReadByte4: state.c4 = Variant(NumericValue(state.b4.toText())); break;
+    case EncodeStep::SetOpcode: state.c5 = Variant(kOpcode); break;
     }
 }
 
 void Encoder::encode(RelayState& state, Display& display) {
     for (int step = 0; step < kStepCount; ++step) {
-        runStep(step, state, display);
+        runStep(static_cast<EncodeStep>(step), state, display);
     }
 }
 

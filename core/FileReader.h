@@ -25,12 +25,12 @@ public:
     bool atEnd() const override { return atEnd_; }
     void readInto(std::string& text) override;
     void close() noexcept override;
-    bool isOpen() const noexcept override;
 
     // The absolute path, resolved against the working directory of now.
     std::string name() const override;
 
 private:
+    bool isOpen() const noexcept;
     [[noreturn]] void fail(const std::string& reason) const;
     // The platform's part: open the file if it is a regular one and return
     // its size, read one piece (0 at the end); each fails with the reason.

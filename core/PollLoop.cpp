@@ -72,8 +72,18 @@ StepArea PollLoop::areaOf(Step step) {
     switch (step) {
     case Step::Encode: return StepArea::Encoding;
     case Step::Send: return StepArea::Port;
-    default: return StepArea::File;
+    case Step::ClearText:
+    case Step::Pump:
+    case Step::Pause:
+    case Step::Arm:
+    case Step::Open:
+    case Step::TestEnd:
+    case Step::Read:
+    case Step::Close:
+    case Step::Compare:
+    case Step::Store: return StepArea::File;
     }
+    return StepArea::File;
 }
 
 StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
@@ -87,7 +97,14 @@ StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
     case Step::Read: report.step = "reading the file"; break;
     case Step::Encode: report.step = "reading the number"; break;
     case Step::Send: report.step = sender_.stepName(at.index); break;
-    default: report.step = "polling the file"; break;
+    case Step::ClearText:
+    case Step::Pump:
+    case Step::Pause:
+    case Step::Arm:
+    case Step::TestEnd:
+    case Step::Close:
+    case Step::Compare:
+    case Step::Store: report.step = "polling the file"; break;
     }
     return report;
 }
@@ -152,6 +169,9 @@ PollLoop::Position PollLoop::runStep(Position at) {
         host_.pause(kPollPause);
         return {Step::Arm};
     case Step::Arm:
+        // Failures before this point (the first pump and pause, when the
+        // window is being set up) are not the poll's to wait out: they end
+        // the program. From here on every step's failure is retried.
         armed_ = true;
         return {Step::Open};
     case Step::Open:
@@ -180,7 +200,7 @@ PollLoop::Position PollLoop::runStep(Position at) {
         return {Step::Encode};
     }
     case Step::Encode:
-        Encoder::runStep(at.index, state_, display_);
+        Encoder::runStep(static_cast<EncodeStep>(at.index), state_, display_);
         return at.index + 1 < Encoder::kStepCount ? Position{Step::Encode, at.index + 1}
                                                   : Position{Step::Send};
     case Step::Send:

@@ -8,7 +8,7 @@
 namespace freqrelay {
 
 // The working values the relay keeps from one poll to the next and shares
-// with ReSend. Declared in the order the relay has always kept them.
+// with ReSend. Declared in the order of the relay's design.
 struct RelayState {
     Variant fr;       // command text last built, five characters
     Variant freq;     // working text: file text, its first eight characters, then digits

@@ -15,7 +15,6 @@ public:
     // Appends the next piece of the file to `text`.
     virtual void readInto(std::string& text) = 0;
     virtual void close() noexcept = 0;
-    virtual bool isOpen() const noexcept = 0;
     // The file's name as failures give it.
     virtual std::string name() const = 0;
 };

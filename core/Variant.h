@@ -18,8 +18,6 @@ public:
 
     bool isEmpty() const noexcept { return std::holds_alternative<std::monostate>(value_); }
     bool isText() const noexcept { return std::holds_alternative<std::string>(value_); }
-    bool isDouble() const noexcept { return std::holds_alternative<double>(value_); }
-    bool isInteger() const noexcept { return std::holds_alternative<std::int16_t>(value_); }
 
     // The numeric value; empty is 0. A text is read as its number.
     double toNumber() const;

@@ -42,15 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     state.freq = freqrelay::Variant(text);
     CountingDisplay display;
 
-    int step = 0;
+    using freqrelay::EncodeStep;
+    auto step = EncodeStep::CutToInterpretedLength;
     try {
-        for (; step < freqrelay::Encoder::kStepCount; ++step) {
+        for (; step <= EncodeStep::SetOpcode; step = static_cast<EncodeStep>(static_cast<int>(step) + 1)) {
             freqrelay::Encoder::runStep(step, state, display);
         }
     } catch (const freqrelay::RelayFailure& failure) {
         // Only the parse (beyond a double) and the rounding (beyond 32 bits)
         // may fail, and only as an overflow.
-        if (failure.kind() != freqrelay::FailureKind::Overflow || (step != 1 && step != 3)) {
+        if (failure.kind() != freqrelay::FailureKind::Overflow || (step != EncodeStep::ReadNumber && step != EncodeStep::RoundToWhole)) {
             broken("only the documented overflows are raised", text);
         }
         return 0;

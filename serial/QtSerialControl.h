@@ -41,8 +41,6 @@ public:
     void setOutput(const std::string& data) override;
     void forceClose() noexcept override;
 
-    // What the open port was given, as the control applied it.
-    const SerialSettings& settings() const noexcept { return settings_; }
     // The device the next opening uses (or the open port uses).
     std::string device() const;
     // Asked during every wait for the line; when it says the relay is

@@ -2,7 +2,6 @@
 
 #include "Encoder.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace freqrelay {
@@ -10,18 +9,18 @@ namespace freqrelay {
 SendCommand::SendCommand(SerialControl& control, RelayState& state)
     : control_(control), state_(state) {}
 
-void SendCommand::runStep(int index) {
-    switch (index) {
-    case 0: control_.setCommPort(1); break;
-    case 1: control_.setInputMode(0); break;  // text mode
-    case 2: control_.setSettings(kLineSettings); break;
-    case 3: control_.setRTSEnable(false); break;
-    case 4: control_.setRThreshold(1); break;
-    case 5: control_.setInputLen(0); break;
-    case 6: control_.setInBufferCount(0); break;
-    case 7: control_.setPortOpen(true); break;
-    case 8: Encoder::buildCommand(state_); break;
-    case 9:
+void SendCommand::run(SendStep step) {
+    switch (step) {
+    case SendStep::ChoosePort: control_.setCommPort(1); break;
+    case SendStep::SetTextMode: control_.setInputMode(0); break;
+    case SendStep::SetLine: control_.setSettings(kLineSettings); break;
+    case SendStep::LowerRts: control_.setRTSEnable(false); break;
+    case SendStep::SetReceiveThreshold: control_.setRThreshold(1); break;
+    case SendStep::SetInputLength: control_.setInputLen(0); break;
+    case SendStep::EmptyInput: control_.setInBufferCount(0); break;
+    case SendStep::Open: control_.setPortOpen(true); break;
+    case SendStep::BuildCommand: Encoder::buildCommand(state_); break;
+    case SendStep::Write:
         // A port lost during an earlier try of this write was let go of; a
         // repeated write must open it again, or it could never succeed.
         if (!control_.portOpen()) {
@@ -29,27 +28,33 @@ void SendCommand::runStep(int index) {
         }
         control_.setOutput(state_.fr.toText());
         break;
-    case 10: control_.setPortOpen(false); break;
-    default: throw std::out_of_range("no send step " + std::to_string(index));
+    case SendStep::Close: control_.setPortOpen(false); break;
     }
 }
 
-std::string SendCommand::stepName(int index) const {
-    switch (index) {
-    case 0: return "choosing the port";
-    case 2: return "setting the line";
-    case 7: return "opening the port";
-    case 8: return "building the command";
-    case 9: return "writing the command";
-    case 10: return "closing the port";
-    default: return "configuring the port";
+std::string SendCommand::nameOf(SendStep step) {
+    switch (step) {
+    case SendStep::ChoosePort: return "choosing the port";
+    case SendStep::SetTextMode: return "configuring the port";
+    case SendStep::SetLine: return "setting the line";
+    case SendStep::LowerRts: return "configuring the port";
+    case SendStep::SetReceiveThreshold: return "configuring the port";
+    case SendStep::SetInputLength: return "configuring the port";
+    case SendStep::EmptyInput: return "configuring the port";
+    case SendStep::Open: return "opening the port";
+    case SendStep::BuildCommand: return "building the command";
+    case SendStep::Write: return "writing the command";
+    case SendStep::Close: return "closing the port";
+    }
+    return {};
+}
+
+void SendCommand::run(SendStep first, SendStep last) {
+    for (int step = static_cast<int>(first); step <= static_cast<int>(last); ++step) {
+        run(static_cast<SendStep>(step));
     }
 }
 
-void SendCommand::run() {
-    for (int step = 0; step < kStepCount; ++step) {
-        runStep(step);
-    }
-}
+void SendCommand::run() { run(SendStep::ChoosePort, SendStep::Close); }
 
 }  // namespace freqrelay

@@ -101,16 +101,16 @@ TEST(Encoder, OverflowFailsAtTheRoundingStepWithTheInTextShown) {
     RecordingDisplay display;
     state.h = "&H";
     state.freq = Variant("1E10");
-    int step = 0;
+    auto step = EncodeStep::CutToInterpretedLength;
     try {
-        for (; step < Encoder::kStepCount; ++step) {
+        for (; step <= EncodeStep::SetOpcode; step = static_cast<EncodeStep>(static_cast<int>(step) + 1)) {
             Encoder::runStep(step, state, display);
         }
         FAIL() << "1E10 must overflow";
     } catch (const RelayFailure& failure) {
         EXPECT_EQ(failure.kind(), FailureKind::Overflow);
     }
-    EXPECT_EQ(step, 3);  // the fourth assignment, freqlon := RoundToLong(freqflo)
+    EXPECT_EQ(step, EncodeStep::RoundToWhole);
     EXPECT_EQ(display.in, std::vector<std::string>{"10000000000"});
     EXPECT_TRUE(display.out.empty());
     EXPECT_EQ(state.freqflo, 1e10);
@@ -125,16 +125,18 @@ TEST(Encoder, ANumberBeyondADoubleFailsAtTheParse) {
     RelayState state;
     RecordingDisplay display;
     state.freq = Variant("1E999");
-    Encoder::runStep(0, state, display);
-    EXPECT_THROW(Encoder::runStep(1, state, display), RelayFailure);
+    Encoder::runStep(EncodeStep::CutToInterpretedLength, state, display);
+    EXPECT_THROW(Encoder::runStep(EncodeStep::ReadNumber, state, display), RelayFailure);
     EXPECT_TRUE(display.in.empty());
 }
 
 TEST(Encoder, FieldTypesAfterAnEncoding) {
     const Encoded encoded = encodeText("14250000");
-    EXPECT_TRUE(encoded.state.c1.isDouble());
-    EXPECT_TRUE(encoded.state.c4.isDouble());
-    EXPECT_TRUE(encoded.state.c5.isInteger());
+    // Equal only in kind and value: c1 to c4 are doubles, c5 a 16-bit integer.
+    EXPECT_EQ(encoded.state.c1, Variant(0.0));
+    EXPECT_EQ(encoded.state.c4, Variant(1.0));
+    EXPECT_EQ(encoded.state.c5, Variant(std::int16_t{10}));
+    EXPECT_NE(encoded.state.c5, Variant(10.0));
     EXPECT_EQ(encoded.state.b2.toText(), "&H50");
     EXPECT_EQ(encoded.state.f4, "1");
 }

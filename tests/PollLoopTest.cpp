@@ -53,7 +53,6 @@ struct Rig : LoopHost, TextFile, CommandSteps, RelayObserver {
         position = std::min(position + 3, content->size());
     }
     void close() noexcept override { isOpenNow = false; }
-    bool isOpen() const noexcept override { return isOpenNow; }
     std::string name() const override { return "ft1000file"; }
 
     // CommandSteps: eleven steps, the command is taken at the tenth.

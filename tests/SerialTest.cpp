@@ -112,9 +112,7 @@ TEST(SendCommand, StraightThroughStopsAtTheFailedStep) {
     EXPECT_THROW(sender.run(), RelayFailure);
     EXPECT_TRUE(control.written.empty());
     // Resuming at the opening finishes the command.
-    for (int step = 7; step < SendCommand::kStepCount; ++step) {
-        sender.runStep(step);
-    }
+    sender.run(SendStep::Open, SendStep::Close);
     ASSERT_EQ(control.written.size(), 1u);
     EXPECT_EQ(hexBytes(control.written[0]), "00 00 05 07 0A");
     EXPECT_FALSE(control.isOpen);
@@ -145,9 +143,7 @@ TEST_F(QtSerialControlOnPty, LineIsAt4800Baud8N2WithRtsLoweredFirst) {
     RelayState state = encodedState("7050000");
     SendCommand sender(control, state);
     LineSpy spy;
-    for (int step = 0; step <= 7; ++step) {
-        sender.runStep(step);
-    }
+    sender.run(SendStep::ChoosePort, SendStep::Open);
     ASSERT_TRUE(control.portOpen());
     const termios line = pty.lineSettings();
     EXPECT_EQ(::cfgetospeed(&line), B4800);
@@ -172,9 +168,7 @@ TEST_F(QtSerialControlOnPty, LineIsAt4800Baud8N2WithRtsLoweredFirst) {
     EXPECT_TRUE(std::none_of(requests.begin(), rtsLow, isRelays));
     EXPECT_TRUE(std::none_of(requests.begin(), requests.end(),
                              [](const LineRequest& r) { return r.kind == LineRequest::Kind::RtsHigh; }));
-    for (int step = 8; step < SendCommand::kStepCount; ++step) {
-        sender.runStep(step);
-    }
+    sender.run(SendStep::BuildCommand, SendStep::Close);
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 05 07 0A");
 }
 
@@ -200,11 +194,9 @@ TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
 
     RelayState state = encodedState("14250000");
     SendCommand sender(control, state);
-    for (int step = 0; step < 7; ++step) {
-        sender.runStep(step);
-    }
+    sender.run(SendStep::ChoosePort, SendStep::EmptyInput);
     try {
-        sender.runStep(7);
+        sender.run(SendStep::Open);
         FAIL() << "opening an absent device must fail";
     } catch (const RelayFailure& failure) {
         EXPECT_EQ(failure.kind(), FailureKind::Port);
@@ -213,9 +205,7 @@ TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
     EXPECT_FALSE(control.portOpen());
 
     std::filesystem::create_symlink(pty.slavePath(), link);
-    for (int step = 7; step < SendCommand::kStepCount; ++step) {
-        sender.runStep(step);
-    }
+    sender.run(SendStep::Open, SendStep::Close);
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
     std::filesystem::remove_all(folder);
 }
@@ -246,17 +236,14 @@ TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
 TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsOpenedAgainWhenTheWriteIsRepeated) {
     RelayState state = encodedState("14250000");
     SendCommand sender(control, state);
-    for (int step = 0; step <= 8; ++step) {
-        sender.runStep(step);
-    }
+    sender.run(SendStep::ChoosePort, SendStep::BuildCommand);
     pty.closeMaster();  // the adapter is pulled while the port is open
-    EXPECT_THROW(sender.runStep(9), RelayFailure);
+    EXPECT_THROW(sender.run(SendStep::Write), RelayFailure);
     EXPECT_FALSE(control.portOpen());
 
     PseudoTerminal replacement;
     ScopedPort1 remapped(replacement.slavePath());
-    sender.runStep(9);
-    sender.runStep(10);
+    sender.run(SendStep::Write, SendStep::Close);
     EXPECT_EQ(hexBytes(replacement.read(5, 1s)), "00 50 42 01 0A");
 }
 

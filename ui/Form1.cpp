@@ -118,7 +118,7 @@ void Form1::Command2_Click() {
         }
         const QString line = QStringLiteral("ReSend failed: ") + readable(failure.what());
         Print(line);
-        RelayLog::reSendFailed(failure.what());
+        log_.reSendFailed(failure.what());
         showOutNotSent(line + QLatin1Char('.'));
         return;
     }

@@ -28,7 +28,7 @@ public:
 
     // The line at start: version, the polled file, and where port 1 leads.
     static void started(const std::string& file, const std::string& device, const std::string& mappedBy);
-    static void reSendFailed(const std::string& reason);
+    void reSendFailed(const std::string& reason);
 
     void stepFailed(const StepFailure& failure) override;
     void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
