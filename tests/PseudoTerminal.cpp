@@ -103,6 +103,3 @@ void StoppedLine::release() {
     }
 }
 
-ScopedPort1::ScopedPort1(const std::string& device) { ::setenv("FREQRELAY_PORT1", device.c_str(), 1); }
-
-ScopedPort1::~ScopedPort1() { ::unsetenv("FREQRELAY_PORT1"); }

@@ -52,14 +52,5 @@ private:
     int slave_ = -1;
 };
 
-// Maps serial port 1 to a device for the life of the object.
-class ScopedPort1 {
-public:
-    explicit ScopedPort1(const std::string& device);
-    ~ScopedPort1();
-    ScopedPort1(const ScopedPort1&) = delete;
-    ScopedPort1& operator=(const ScopedPort1&) = delete;
-};
-
 // "00 50 42 01 0A", for comparing what reached the line.
 using freqrelay::hexBytes;

@@ -1,122 +1,19 @@
+#include "EncodedState.h"
 #include "LineSpy.h"
-#include "PortDevice.h"
 #include "PseudoTerminal.h"
 #include "QtSerialControl.h"
-#include "RecordingSerialControl.h"
 #include "RelayFailure.h"
-#include "RecordingDisplay.h"
-#include "Encoder.h"
+#include "ScopedPort1.h"
 #include "SendCommand.h"
-#include "SerialSettings.h"
-#include "StepWait.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <thread>
 #include <unistd.h>
 
 using namespace freqrelay;
 using namespace std::chrono_literals;
-
-namespace {
-
-RelayState encodedState(const std::string& fileText) {
-    RelayState state;
-    RecordingDisplay display;
-    state.h = "&H";
-    state.freq = Variant(fileText);
-    Encoder::encode(state, display);
-    return state;
-}
-
-}  // namespace
-
-TEST(SerialSettings, ReadsTheTextForm) {
-    const SerialSettings settings = SerialSettings::parse("4800,N,8,2");
-    EXPECT_EQ(settings.baudRate, 4800);
-    EXPECT_EQ(settings.parity, SerialSettings::Parity::None);
-    EXPECT_EQ(settings.dataBits, 8);
-    EXPECT_EQ(settings.stopBits, SerialSettings::StopBits::Two);
-    EXPECT_EQ(SerialSettings::parse("9600,e,7,1.5").stopBits, SerialSettings::StopBits::OneAndHalf);
-    EXPECT_EQ(SerialSettings::parse("300,M,5,1").parity, SerialSettings::Parity::Mark);
-}
-
-TEST(SerialSettings, MalformedTextIsASettingsFailureThatQuotesIt) {
-    for (const std::string text : {"4800,X,8,2", "4800,N,9,2", "4800,N,8,3", "fast,N,8,2", "4800,N,8",
-                                   "", "4800,N,8,2,1", "-4800,N,8,2", "4800,NN,8,2"}) {
-        try {
-            SerialSettings::parse(text);
-            ADD_FAILURE() << "accepted \"" << text << "\"";
-        } catch (const RelayFailure& failure) {
-            EXPECT_EQ(failure.kind(), FailureKind::Settings);
-            EXPECT_NE(std::string(failure.what()).find('"' + text + '"'), std::string::npos) << failure.what();
-        }
-    }
-}
-
-TEST(PortDevice, MapsPortOneThroughTheEnvironment) {
-    ::unsetenv("FREQRELAY_PORT1");
-    EXPECT_EQ(devicePathForPort(1), "/dev/ttyS0");
-    EXPECT_EQ(devicePathForPort(3), "/dev/ttyS2");
-    ScopedPort1 mapped("/dev/ttyUSB0");
-    EXPECT_EQ(devicePathForPort(1), "/dev/ttyUSB0");
-    EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
-    for (const auto& [mappedTo, device] : {std::pair{"ttyUSB1", "/dev/ttyUSB1"}, std::pair{"./radio", "./radio"},
-                                           std::pair{"../radio", "../radio"}}) {
-        ScopedPort1 remapped(mappedTo);
-        EXPECT_EQ(devicePathForPort(1), device) << "a bare name is looked up in /dev";
-    }
-}
-
-// The write and the drain both wait through waitInSlices. A pty never holds
-// bytes in its output queue, so a line that never empties is simulated here.
-TEST(StepWait, ALineThatNeverEmptiesGivesUpAtTheLimitOrAtOnceOnQuit) {
-    const auto neverEmpties = [](std::chrono::milliseconds slice) {
-        EXPECT_LE(slice, kQuitCheckInterval);
-        std::this_thread::sleep_for(slice);
-        return false;
-    };
-    auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(waitInSlices(300ms, nullptr, neverEmpties), WaitEnd::TimedOut);
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms);
-
-    started = std::chrono::steady_clock::now();
-    const auto quitAfter100ms = [&] { return std::chrono::steady_clock::now() - started > 100ms; };
-    EXPECT_EQ(waitInSlices(10s, quitAfter100ms, neverEmpties), WaitEnd::Quit);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);  // a hang would take the whole 10 s
-
-    EXPECT_EQ(waitInSlices(10s, [] { return false; }, [](auto) { return true; }), WaitEnd::Done);
-}
-
-TEST(SendCommand, ConfiguresOpensWritesAndClosesInThatOrder) {
-    RecordingSerialControl control;
-    RelayState state = encodedState("14250000");
-    SendCommand(control, state).run();
-    const std::vector<std::string> expected{"CommPort=1",   "InputMode=0", "Settings=4800,N,8,2",
-                                            "RTSEnable=0",  "RThreshold=1", "InputLen=0",
-                                            "InBufferCount=0", "PortOpen=1", "Output", "PortOpen=0"};
-    EXPECT_EQ(control.calls, expected);
-    ASSERT_EQ(control.written.size(), 1u);
-    EXPECT_EQ(hexBytes(control.written[0]), "00 50 42 01 0A");
-    EXPECT_EQ(hexBytes(state.fr.toText()), "00 50 42 01 0A");
-}
-
-TEST(SendCommand, StraightThroughStopsAtTheFailedStep) {
-    RecordingSerialControl control;
-    control.failing.insert("PortOpen=1");
-    RelayState state = encodedState("7050000");
-    SendCommand sender(control, state);
-    EXPECT_THROW(sender.run(), RelayFailure);
-    EXPECT_TRUE(control.written.empty());
-    // Resuming at the opening finishes the command.
-    sender.run(SendStep::Open, SendStep::Close);
-    ASSERT_EQ(control.written.size(), 1u);
-    EXPECT_EQ(hexBytes(control.written[0]), "00 00 05 07 0A");
-    EXPECT_FALSE(control.isOpen);
-}
 
 class QtSerialControlOnPty : public testing::Test {
 protected:

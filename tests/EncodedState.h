@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Encoder.h"
+#include "RecordingDisplay.h"
+#include "RelayState.h"
+
+#include <string>
+
+// The relay state as the encoder leaves it for a file's text.
+inline freqrelay::RelayState encodedState(const std::string& fileText) {
+    freqrelay::RelayState state;
+    RecordingDisplay display;
+    state.h = "&H";
+    state.freq = freqrelay::Variant(fileText);
+    freqrelay::Encoder::encode(state, display);
+    return state;
+}
