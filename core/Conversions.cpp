@@ -1,6 +1,6 @@
-#include "Conversions.h"
+#include "core/Conversions.h"
 
-#include "RelayFailure.h"
+#include "core/RelayFailure.h"
 
 #include <algorithm>
 #include <cerrno>

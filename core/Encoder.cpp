@@ -1,6 +1,6 @@
-#include "Encoder.h"
+#include "core/Encoder.h"
 
-#include "Conversions.h"
+#include "core/Conversions.h"
 
 
 namespace freqrelay {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Display.h"
-#include "RelayState.h"
+#include "core/Display.h"
+#include "core/RelayState.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "FileReader.h"
+#include "core/FileReader.h"
 
-#include "RelayFailure.h"
+#include "core/RelayFailure.h"
 
 #include <filesystem>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextFile.h"
+#include "core/TextFile.h"
 
 #include <cstddef>
 #include <string>

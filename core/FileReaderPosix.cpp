@@ -1,7 +1,7 @@
 // The POSIX part of FileReader.
 #ifndef _WIN32
 
-#include "FileReader.h"
+#include "core/FileReader.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // The Windows part of FileReader.
 #ifdef _WIN32
 
-#include "FileReader.h"
-#include "RelayFailure.h"
+#include "core/FileReader.h"
+#include "core/RelayFailure.h"
 
 #include <cerrno>
 #include <cstring>

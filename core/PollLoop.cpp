@@ -1,8 +1,8 @@
-#include "PollLoop.h"
+#include "core/PollLoop.h"
 
-#include "Conversions.h"
-#include "Encoder.h"
-#include "RelayFailure.h"
+#include "core/Conversions.h"
+#include "core/Encoder.h"
+#include "core/RelayFailure.h"
 
 #include <new>
 #include <utility>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "CommandSteps.h"
-#include "Display.h"
-#include "LoopHost.h"
-#include "PollPacing.h"
-#include "RelayFailure.h"
-#include "RelayObserver.h"
-#include "RelayState.h"
-#include "TextFile.h"
+#include "core/CommandSteps.h"
+#include "core/Display.h"
+#include "core/LoopHost.h"
+#include "core/PollPacing.h"
+#include "core/RelayFailure.h"
+#include "core/RelayObserver.h"
+#include "core/RelayState.h"
+#include "core/TextFile.h"
 
 #include <chrono>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Variant.h"
+#include "core/Variant.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "Variant.h"
+#include "core/Variant.h"
 
-#include "Conversions.h"
+#include "core/Conversions.h"
 
 namespace freqrelay {
 

@@ -1,8 +1,8 @@
 // libFuzzer target: any file text through the encoder to the In text, the
 // Out text and the five command bytes, or one of the documented overflows.
-#include "Display.h"
-#include "Encoder.h"
-#include "RelayFailure.h"
+#include "core/Display.h"
+#include "core/Encoder.h"
+#include "core/RelayFailure.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "PortDevice.h"
+#include "serial/PortDevice.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
-#include "QtSerialControl.h"
+#include "serial/QtSerialControl.h"
 
-#include "PortDevice.h"
-#include "RelayFailure.h"
-#include "StepWait.h"
+#include "core/RelayFailure.h"
+#include "serial/PortDevice.h"
+#include "serial/StepWait.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SerialControl.h"
-#include "SerialSettings.h"
+#include "serial/SerialControl.h"
+#include "serial/SerialSettings.h"
 
 #include <QSerialPort>
 

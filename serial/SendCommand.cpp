@@ -1,6 +1,6 @@
-#include "SendCommand.h"
+#include "serial/SendCommand.h"
 
-#include "Encoder.h"
+#include "core/Encoder.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommandSteps.h"
-#include "RelayState.h"
-#include "SerialControl.h"
+#include "core/CommandSteps.h"
+#include "core/RelayState.h"
+#include "serial/SerialControl.h"
 
 namespace freqrelay {
 

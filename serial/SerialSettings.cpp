@@ -1,6 +1,6 @@
-#include "SerialSettings.h"
+#include "serial/SerialSettings.h"
 
-#include "RelayFailure.h"
+#include "core/RelayFailure.h"
 
 #include <charconv>
 #include <string_view>

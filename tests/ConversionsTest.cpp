@@ -1,6 +1,6 @@
-#include "Conversions.h"
-#include "RelayFailure.h"
-#include "Variant.h"
+#include "core/Conversions.h"
+#include "core/RelayFailure.h"
+#include "core/Variant.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Encoder.h"
 #include "RecordingDisplay.h"
-#include "RelayState.h"
+#include "core/Encoder.h"
+#include "core/RelayState.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "Encoder.h"
 #include "RecordingDisplay.h"
-#include "RelayFailure.h"
+#include "core/Encoder.h"
+#include "core/RelayFailure.h"
 
 #include <gtest/gtest.h>
 

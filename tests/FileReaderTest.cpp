@@ -1,5 +1,5 @@
-#include "FileReader.h"
-#include "RelayFailure.h"
+#include "core/FileReader.h"
+#include "core/RelayFailure.h"
 
 #include <gtest/gtest.h>
 

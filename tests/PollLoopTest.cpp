@@ -1,7 +1,7 @@
-#include "Encoder.h"
-#include "PollLoop.h"
 #include "RecordingDisplay.h"
-#include "RelayFailure.h"
+#include "core/Encoder.h"
+#include "core/PollLoop.h"
+#include "core/RelayFailure.h"
 
 #include <gtest/gtest.h>
 

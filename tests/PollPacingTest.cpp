@@ -1,4 +1,4 @@
-#include "PollPacing.h"
+#include "core/PollPacing.h"
 
 #include <gtest/gtest.h>
 

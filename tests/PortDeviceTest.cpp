@@ -1,5 +1,5 @@
-#include "PortDevice.h"
 #include "ScopedPort1.h"
+#include "serial/PortDevice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Encoder.h"
+#include "core/Encoder.h"
 
 #include <chrono>
 #include <string>

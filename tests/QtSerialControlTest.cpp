@@ -1,10 +1,10 @@
 #include "EncodedState.h"
 #include "LineSpy.h"
 #include "PseudoTerminal.h"
-#include "QtSerialControl.h"
-#include "RelayFailure.h"
 #include "ScopedPort1.h"
-#include "SendCommand.h"
+#include "core/RelayFailure.h"
+#include "serial/QtSerialControl.h"
+#include "serial/SendCommand.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Display.h"
+#include "core/Display.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RelayFailure.h"
-#include "SerialControl.h"
+#include "core/RelayFailure.h"
+#include "serial/SerialControl.h"
 
 #include <set>
 #include <string>

@@ -1,4 +1,4 @@
-#include "RelayFailure.h"
+#include "core/RelayFailure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Form1.h"
 #include "PseudoTerminal.h"
+#include "ui/Form1.h"
 
 #include <QProcess>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "EncodedState.h"
 #include "RecordingSerialControl.h"
-#include "RelayFailure.h"
-#include "SendCommand.h"
+#include "core/RelayFailure.h"
+#include "serial/SendCommand.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "RelayFailure.h"
-#include "SerialSettings.h"
+#include "core/RelayFailure.h"
+#include "serial/SerialSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "StepWait.h"
+#include "serial/StepWait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "FileWatch.h"
+#include "ui/FileWatch.h"
 
 #include <filesystem>
 #include <thread>

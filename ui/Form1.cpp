@@ -1,9 +1,9 @@
-#include "Form1.h"
+#include "ui/Form1.h"
 
-#include "Encoder.h"
-#include "PollLoop.h"
-#include "QuitSignals.h"
-#include "RelayFailure.h"
+#include "core/Encoder.h"
+#include "core/PollLoop.h"
+#include "core/RelayFailure.h"
+#include "ui/QuitSignals.h"
 
 #include <QApplication>
 #include <QCloseEvent>

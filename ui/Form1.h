@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Display.h"
-#include "FileReader.h"
-#include "FileWatch.h"
-#include "LoopHost.h"
-#include "QtSerialControl.h"
-#include "RelayLog.h"
-#include "RelayObserver.h"
-#include "RelayState.h"
-#include "SendCommand.h"
+#include "core/Display.h"
+#include "core/FileReader.h"
+#include "core/LoopHost.h"
+#include "core/RelayObserver.h"
+#include "core/RelayState.h"
+#include "serial/QtSerialControl.h"
+#include "serial/SendCommand.h"
+#include "ui/FileWatch.h"
+#include "ui/RelayLog.h"
 
 #include <QStringList>
 

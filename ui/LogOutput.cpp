@@ -1,4 +1,4 @@
-#include "LogOutput.h"
+#include "ui/LogOutput.h"
 
 #include <QByteArray>
 #include <QString>

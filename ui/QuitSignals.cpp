@@ -1,4 +1,4 @@
-#include "QuitSignals.h"
+#include "ui/QuitSignals.h"
 
 #include <csignal>
 

@@ -1,8 +1,9 @@
-#include "RelayLog.h"
+#include "ui/RelayLog.h"
 
-#include "Encoder.h"
-#include "PollLoop.h"
+#include "core/Encoder.h"
+#include "core/PollLoop.h"
 
+#include <QCoreApplication>
 #include <QTime>
 
 Q_LOGGING_CATEGORY(relayLog, "freqrelay.relay", QtInfoMsg)
@@ -76,7 +77,7 @@ RelayLog::RelayLog(std::function<std::string()> device) : device_(std::move(devi
 
 void RelayLog::started(const std::string& file, const std::string& device, const std::string& mappedBy) {
     qCInfo(relayLog).noquote() << QStringLiteral("freqrelay %1 polling %2; port 1 is %3 (%4)")
-                                      .arg(QStringLiteral(FREQRELAY_VERSION), q(file), q(device), q(mappedBy));
+                                      .arg(QCoreApplication::applicationVersion(), q(file), q(device), q(mappedBy));
 }
 
 void RelayLog::stepFailed(const StepFailure& failure) {

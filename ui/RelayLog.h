@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RelayObserver.h"
+#include "core/RelayObserver.h"
 
 #include <QLoggingCategory>
 

@@ -1,8 +1,8 @@
-#include "Form1.h"
-#include "LogOutput.h"
-#include "PortDevice.h"
-#include "QuitSignals.h"
-#include "RelayLog.h"
+#include "serial/PortDevice.h"
+#include "ui/Form1.h"
+#include "ui/LogOutput.h"
+#include "ui/QuitSignals.h"
+#include "ui/RelayLog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
