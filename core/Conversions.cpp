@@ -35,8 +35,7 @@ public:
 
 private:
     void skipBlanks() {
-        while (pos_ < text_.size() &&
-               (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n')) {
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n')) {
             ++pos_;
         }
     }
@@ -79,16 +78,14 @@ int digitValue(char c, int radix) {
 }
 
 [[noreturn]] void throwOverflow(std::string_view text) {
-    throw RelayFailure(FailureKind::Overflow,
-                       "overflow: the number in \"" + std::string(text) + "\" is out of range");
+    throw RelayFailure(FailureKind::Overflow, "overflow: the number in \"" + std::string(text) + "\" is out of range");
 }
 
 // "&H1F" or "&O17" after the ampersand and letter: up to 16 bits the value
 // is a signed 16-bit integer ("&HFFFF" is -1), above that a signed 32-bit one.
 double radixLiteral(NumberCursor& cursor, int radix, std::string_view text) {
     std::uint64_t value = 0;
-    for (int digit = digitValue(cursor.peek(), radix); digit >= 0;
-         digit = digitValue(cursor.peek(), radix)) {
+    for (int digit = digitValue(cursor.peek(), radix); digit >= 0; digit = digitValue(cursor.peek(), radix)) {
         value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
         if (value > std::numeric_limits<std::uint32_t>::max()) {
             throwOverflow(text);
@@ -156,8 +153,7 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
         }
     }
 
-    if (whole.find_first_not_of('0') == std::string::npos &&
-        fraction.find_first_not_of('0') == std::string::npos) {
+    if (whole.find_first_not_of('0') == std::string::npos && fraction.find_first_not_of('0') == std::string::npos) {
         return negative ? -0.0 : 0.0;
     }
 
@@ -236,14 +232,12 @@ std::int32_t RoundToLong(double value) {
 std::string LongText(std::int32_t value) { return std::to_string(value); }
 
 std::string DoubleText(double value) {
-    if (std::trunc(value) == value &&
-        value >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+    if (std::trunc(value) == value && value >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
         value <= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
         return LongText(static_cast<std::int32_t>(value));
     }
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     std::string text(buffer, result.ptr);
     for (char& c : text) {
         if (c == 'e') {
@@ -260,14 +254,11 @@ std::string Middle(std::string_view text, std::size_t start, std::size_t length)
     return std::string(text.substr(start - 1, length));
 }
 
-std::string LeftPart(std::string_view text, std::size_t length) {
-    return std::string(text.substr(0, length));
-}
+std::string LeftPart(std::string_view text, std::size_t length) { return std::string(text.substr(0, length)); }
 
 std::string CodeChar(std::int32_t code) {
     if (code < 0 || code > 255) {
-        throw RelayFailure(FailureKind::Overflow,
-                           "character code " + LongText(code) + " is outside 0 to 255");
+        throw RelayFailure(FailureKind::Overflow, "character code " + LongText(code) + " is outside 0 to 255");
     }
     return std::string(1, static_cast<char>(static_cast<unsigned char>(code)));
 }

@@ -2,17 +2,14 @@
 
 #include "core/Conversions.h"
 
-
 namespace freqrelay {
 
 namespace {
 
-constexpr double kSevenDigits = 1000000.0;     // below this one zero goes in front
+constexpr double kSevenDigits = 1000000.0;  // below this one zero goes in front
 constexpr std::int16_t kOpcode = 0x0A;
 
-std::string hexLiteral(const RelayState& state, const Variant& group) {
-    return state.h + group.toText();
-}
+std::string hexLiteral(const RelayState& state, const Variant& group) { return state.h + group.toText(); }
 
 }  // namespace
 

@@ -13,8 +13,8 @@ enum class EncodeStep {
     CutToInterpretedLength,  // freq := its first eight characters
     ReadNumber,              // freqflo := the number at its start
     ShowIn,
-    RoundToWhole,  // freqlon; fails on a number beyond 32 bits
-    WholeAsDigits,  // freq := freqlon's digits
+    RoundToWhole,      // freqlon; fails on a number beyond 32 bits
+    WholeAsDigits,     // freq := freqlon's digits
     PadToSevenDigits,  // freq1 := one "0" in front of a number below 1000000
     TakeDigits67,
     TakeDigits45,

@@ -10,9 +10,7 @@ namespace {
 
 constexpr std::size_t kPieceSize = 64 * 1024;
 
-std::string fileTooLarge(std::size_t bytes) {
-    return "file too large: " + std::to_string(bytes) + " bytes";
-}
+std::string fileTooLarge(std::size_t bytes) { return "file too large: " + std::to_string(bytes) + " bytes"; }
 
 }  // namespace
 

@@ -4,10 +4,10 @@
 #include "core/FileReader.h"
 #include "core/RelayFailure.h"
 
+#include <windows.h>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <windows.h>
 
 namespace freqrelay {
 
@@ -35,10 +35,9 @@ bool FileReader::isOpen() const noexcept { return handle_ != nullptr; }
 std::size_t FileReader::openRegularFile() {
     // Shared for writing and deleting, so that the program that keeps the
     // file can rewrite or replace it while it is read.
-    const HANDLE handle =
-        ::CreateFileW(std::filesystem::path(path_).wstring().c_str(), GENERIC_READ,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = ::CreateFileW(std::filesystem::path(path_).wstring().c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         fail(systemReason(::GetLastError()));
     }

@@ -9,8 +9,8 @@
 
 namespace freqrelay {
 
-PollLoop::PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display,
-                   CommandSteps& sender, RelayObserver* observer)
+PollLoop::PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& display, CommandSteps& sender,
+                   RelayObserver* observer)
     : state_(state), host_(host), file_(file), display_(display), sender_(sender), observer_(observer) {}
 
 void PollLoop::run() {
@@ -159,32 +159,19 @@ void PollLoop::releaseText(Variant& field) {
 
 PollLoop::Position PollLoop::runStep(Position at) {
     switch (at.step) {
-    case Step::ClearText:
-        releaseText(state_.freq);
-        return {Step::Pump};
-    case Step::Pump:
-        host_.pump();
-        return {Step::Pause};
-    case Step::Pause:
-        host_.pause(kPollPause);
-        return {Step::Arm};
+    case Step::ClearText: releaseText(state_.freq); return {Step::Pump};
+    case Step::Pump: host_.pump(); return {Step::Pause};
+    case Step::Pause: host_.pause(kPollPause); return {Step::Arm};
     case Step::Arm:
         // Failures before this point (the first pump and pause, when the
         // window is being set up) are not the poll's to wait out: they end
         // the program. From here on every step's failure is retried.
         armed_ = true;
         return {Step::Open};
-    case Step::Open:
-        file_.open();
-        return {Step::TestEnd};
-    case Step::TestEnd:
-        return {file_.atEnd() ? Step::Close : Step::Read};
-    case Step::Read:
-        file_.readInto(state_.freq.text());
-        return {Step::TestEnd};
-    case Step::Close:
-        file_.close();
-        return {Step::Compare};
+    case Step::Open: file_.open(); return {Step::TestEnd};
+    case Step::TestEnd: return {file_.atEnd() ? Step::Close : Step::Read};
+    case Step::Read: file_.readInto(state_.freq.text()); return {Step::TestEnd};
+    case Step::Close: file_.close(); return {Step::Compare};
     case Step::Compare:
         // An empty text is a writer caught between emptying the file and
         // filling it, never a frequency: it is passed over like an unchanged
@@ -201,12 +188,10 @@ PollLoop::Position PollLoop::runStep(Position at) {
     }
     case Step::Encode:
         Encoder::runStep(static_cast<EncodeStep>(at.index), state_, display_);
-        return at.index + 1 < Encoder::kStepCount ? Position{Step::Encode, at.index + 1}
-                                                  : Position{Step::Send};
+        return at.index + 1 < Encoder::kStepCount ? Position{Step::Encode, at.index + 1} : Position{Step::Send};
     case Step::Send:
         sender_.runStep(at.index);
-        return at.index + 1 < sender_.stepCount() ? Position{Step::Send, at.index + 1}
-                                                  : Position{Step::ClearText};
+        return at.index + 1 < sender_.stepCount() ? Position{Step::Send, at.index + 1} : Position{Step::ClearText};
     }
     return {};
 }

@@ -14,8 +14,7 @@ inline constexpr std::chrono::milliseconds kPollPause{250};
 // and some radios need that: an early wake at `wokeAt` starts the next poll
 // no sooner than kPollPause after the last command left the port.
 inline std::chrono::steady_clock::time_point pacedWake(
-    std::chrono::steady_clock::time_point wokeAt,
-    std::optional<std::chrono::steady_clock::time_point> lastCommandEnd) {
+    std::chrono::steady_clock::time_point wokeAt, std::optional<std::chrono::steady_clock::time_point> lastCommandEnd) {
     return lastCommandEnd ? std::max(wokeAt, *lastCommandEnd + kPollPause) : wokeAt;
 }
 

@@ -12,7 +12,6 @@ std::string systemReasonText(std::string text) {
     return text;
 }
 
-RelayFailure::RelayFailure(FailureKind kind, const std::string& message)
-    : std::runtime_error(message), kind_(kind) {}
+RelayFailure::RelayFailure(FailureKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
 
 }  // namespace freqrelay

@@ -15,7 +15,7 @@ struct StepFailure {
     std::string step;    // in plain words: "opening the port"
     std::string reason;  // names the file or port: "/dev/ttyUSB0: Permission denied"
     StepArea area = StepArea::File;
-    bool retrying = true;  // false when nothing will be sent for this text
+    bool retrying = true;   // false when nothing will be sent for this text
     bool quitting = false;  // the relay is ending: nothing is tried again
 };
 
@@ -27,8 +27,7 @@ class RelayObserver {
 public:
     virtual ~RelayObserver() = default;
     virtual void stepFailed(const StepFailure& failure) = 0;
-    virtual void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
-                                int tries) = 0;
+    virtual void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) = 0;
     // `command` is the five bytes written and drained; `digits` is Out.
     virtual void commandSent(const std::string& command, const std::string& digits) = 0;
     // A changed text whose interpreted start (`start`) holds no number, so

@@ -5,8 +5,8 @@
 #include "core/RelayFailure.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const freqrelay::RelayFailure& failure) {
         // Only the parse (beyond a double) and the rounding (beyond 32 bits)
         // may fail, and only as an overflow.
-        if (failure.kind() != freqrelay::FailureKind::Overflow || (step != EncodeStep::ReadNumber && step != EncodeStep::RoundToWhole)) {
+        if (failure.kind() != freqrelay::FailureKind::Overflow ||
+            (step != EncodeStep::ReadNumber && step != EncodeStep::RoundToWhole)) {
             broken("only the documented overflows are raised", text);
         }
         return 0;

@@ -9,11 +9,11 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/ioctl.h>
-#include <termios.h>
 #endif
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -71,8 +71,7 @@ std::string reasonOf(const QSerialPort& port) { return systemReasonText(port.err
 
 }  // namespace
 
-QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout)
-    : writeTimeout_(writeTimeout) {}
+QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout) : writeTimeout_(writeTimeout) {}
 
 QtSerialControl::~QtSerialControl() { forceClose(); }
 
@@ -83,9 +82,7 @@ void QtSerialControl::forceClose() noexcept {
     }
 }
 
-std::string QtSerialControl::device() const {
-    return port_.isOpen() ? openDevice_ : devicePathForPort(commPort_);
-}
+std::string QtSerialControl::device() const { return port_.isOpen() ? openDevice_ : devicePathForPort(commPort_); }
 
 void QtSerialControl::fail(const std::string& reason) const {
     throw RelayFailure(FailureKind::Port, device() + ": " + reason);
@@ -133,10 +130,9 @@ void QtSerialControl::checkSettingsSupported() const {
 
 void QtSerialControl::applySettings() {
     checkSettingsSupported();
-    const bool applied =
-        port_.setBaudRate(settings_.baudRate) &&
-        port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
-        port_.setParity(toQt(settings_.parity)) && port_.setStopBits(toQt(settings_.stopBits));
+    const bool applied = port_.setBaudRate(settings_.baudRate) &&
+                         port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
+                         port_.setParity(toQt(settings_.parity)) && port_.setStopBits(toQt(settings_.stopBits));
     if (!applied) {
         fail("cannot apply the line settings: " + reasonOf(port_));
     }

@@ -6,8 +6,7 @@
 
 namespace freqrelay {
 
-SendCommand::SendCommand(SerialControl& control, RelayState& state)
-    : control_(control), state_(state) {}
+SendCommand::SendCommand(SerialControl& control, RelayState& state) : control_(control), state_(state) {}
 
 void SendCommand::run(SendStep step) {
     switch (step) {

@@ -13,8 +13,7 @@ namespace {
 std::vector<std::string_view> splitFields(std::string_view text) {
     std::vector<std::string_view> fields;
     std::size_t start = 0;
-    for (std::size_t comma = text.find(','); comma != std::string_view::npos;
-         comma = text.find(',', start)) {
+    for (std::size_t comma = text.find(','); comma != std::string_view::npos; comma = text.find(',', start)) {
         fields.push_back(text.substr(start, comma - start));
         start = comma + 1;
     }
@@ -48,11 +47,16 @@ SerialSettings SerialSettings::parse(const std::string& text) {
         throw malformed("bad parity");
     }
     switch (fields[1][0]) {
-    case 'N': case 'n': settings.parity = Parity::None; break;
-    case 'E': case 'e': settings.parity = Parity::Even; break;
-    case 'O': case 'o': settings.parity = Parity::Odd; break;
-    case 'M': case 'm': settings.parity = Parity::Mark; break;
-    case 'S': case 's': settings.parity = Parity::Space; break;
+    case 'N':
+    case 'n': settings.parity = Parity::None; break;
+    case 'E':
+    case 'e': settings.parity = Parity::Even; break;
+    case 'O':
+    case 'o': settings.parity = Parity::Odd; break;
+    case 'M':
+    case 'm': settings.parity = Parity::Mark; break;
+    case 'S':
+    case 's': settings.parity = Parity::Space; break;
     default: throw malformed("bad parity");
     }
 

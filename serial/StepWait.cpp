@@ -11,8 +11,7 @@ WaitEnd waitInSlices(std::chrono::milliseconds limit, const std::function<bool()
         if (quit && quit()) {
             return WaitEnd::Quit;
         }
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return WaitEnd::TimedOut;
         }

@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <grp.h>
-#include <sys/inotify.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 // The real program: its command line, and its log on standard error.
 
@@ -71,15 +71,17 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
     ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
     // An empty value, as an unset shell variable gives, must not fall back
     // to the default port (a live console, maybe) or file.
-    for (const Case& call : {Case{{"--help"}, 0, "Usage: freqrelay"}, Case{{"--version"}, 0, "freqrelay 1."},
-                             Case{{"--bogus"}, 2, "freqrelay: Unknown option 'bogus'"},
-                             Case{{"--help-all"}, 2, "freqrelay: Unknown option 'help-all'"},
-                             Case{{"--port"}, 2, "freqrelay: Missing value after '--port'"},
-                             Case{{"--port="}, 2, "freqrelay: --port needs a value"},
-                             Case{{"--port", ""}, 2, "freqrelay: --port needs a value"},
-                             Case{{"--file="}, 2, "freqrelay: --file needs a value"},
-                             Case{{"--log", "no-such-folder/relay.log"}, 2,
-                                  "freqrelay: cannot open the log no-such-folder/relay.log: No such file or directory"}}) {
+    for (const Case& call :
+         {Case{{"--help"}, 0, "Usage: freqrelay"}, Case{{"--version"}, 0, "freqrelay 1."},
+          Case{{"--bogus"}, 2, "freqrelay: Unknown option 'bogus'"},
+          Case{{"--help-all"}, 2, "freqrelay: Unknown option 'help-all'"},
+          Case{{"--port"}, 2, "freqrelay: Missing value after '--port'"},
+          Case{{"--port="}, 2, "freqrelay: --port needs a value"},
+          Case{{"--port", ""}, 2, "freqrelay: --port needs a value"},
+          Case{{"--file="}, 2, "freqrelay: --file needs a value"},
+          Case{{"--log", "no-such-folder/relay.log"},
+               2,
+               "freqrelay: cannot open the log no-such-folder/relay.log: No such file or directory"}}) {
         SCOPED_TRACE(call.arguments.join(' ').toStdString());
         QProcess program;
         const auto started = std::chrono::steady_clock::now();
@@ -126,10 +128,12 @@ TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteFo
     std::filesystem::create_symlink(chosen.slavePath(), rig.folder() / "radio\xff");
     QProcess program;
     // Through the shell, since QProcess passes arguments as UTF-8 text.
-    startRelayProgram(program, rig.folder(), mapped.slavePath(),
-                      {"-c", R"sh(exec "$0" --port "$(printf './radio\377')" --file "$(printf 'elsewhere\377.txt')" --log relay.log)sh",
-                       FREQRELAY_PROGRAM},
-                      "/bin/sh");
+    startRelayProgram(
+        program, rig.folder(), mapped.slavePath(),
+        {"-c",
+         R"sh(exec "$0" --port "$(printf './radio\377')" --file "$(printf 'elsewhere\377.txt')" --log relay.log)sh",
+         FREQRELAY_PROGRAM},
+        "/bin/sh");
     EXPECT_EQ(hexBytes(chosen.read(5, 5s)), "00 00 05 07 0A");
     EXPECT_EQ(mapped.read(1, 300ms), "");
     LogLines log(program);
@@ -172,9 +176,9 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
         const char* reason;
         std::chrono::milliseconds quietFor;
     };
-    for (const Case& scenario : {Case{"absent, then coming and going", "No such file or directory", 5s},
-                                 Case{"busy", "in use by another program", 1500ms},
-                                 Case{"refused", "Permission denied", 1500ms}}) {
+    for (const Case& scenario :
+         {Case{"absent, then coming and going", "No such file or directory", 5s},
+          Case{"busy", "in use by another program", 1500ms}, Case{"refused", "Permission denied", 1500ms}}) {
         SCOPED_TRACE(scenario.name);
         PseudoTerminal pty;
         RelayRig rig;
@@ -196,7 +200,9 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
                     std::this_thread::sleep_for(100ms);
                 }
             };
-            makeAvailable = [&] { std::filesystem::create_symlink(pty.slavePath(), device); };
+            makeAvailable = [&] {
+                std::filesystem::create_symlink(pty.slavePath(), device);
+            };
         } else if (std::string(scenario.name) == "busy") {
             auto environment = QProcessEnvironment::systemEnvironment();
             environment.insert("FREQRELAY_PORT1", QString::fromStdString(device));
@@ -220,7 +226,9 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
                     }
                 });
             }
-            makeAvailable = [&] { ::chmod(device.c_str(), 0666); };
+            makeAvailable = [&] {
+                ::chmod(device.c_str(), 0666);
+            };
         }
         startRelayProgram(program, rig.folder(), device);
         LogLines log(program);

@@ -43,9 +43,12 @@ TEST(NumericValue, SkipsBlanksTabsAndLineFeedsAnywhere) {
 }
 
 TEST(NumericValue, NoNumberAtTheStartGivesZeroAndIsToldFromAZero) {
-    for (const std::string& text : {std::string(""), std::string("\r\n"), std::string("abc"), std::string("-"),
-                                   std::string("."), std::string("\0" "12", 3), std::string("&H"),
-                                   std::string("&Hx1"), std::string("&O9"), std::string("&X1")}) {
+    for (const std::string& text :
+         {std::string(""), std::string("\r\n"), std::string("abc"), std::string("-"), std::string("."),
+          std::string("\0"
+                      "12",
+                      3),
+          std::string("&H"), std::string("&Hx1"), std::string("&O9"), std::string("&X1")}) {
         SCOPED_TRACE(text);
         EXPECT_EQ(NumericValue(text), 0.0);
         EXPECT_FALSE(StartsWithNumber(text));
@@ -92,8 +95,7 @@ static bool useCommaLocale() {
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
         const auto folder = std::filesystem::temp_directory_path() / "freqrelay-locales";
         std::filesystem::create_directories(folder);
-        const std::string build =
-            "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' 2>/dev/null";
+        const std::string build = "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' 2>/dev/null";
         if (std::system(build.c_str()) != 0) {
             return false;
         }

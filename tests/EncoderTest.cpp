@@ -44,9 +44,7 @@ struct WorkedExample {
 };
 
 // Readable test names: the file text with unprintable bytes shown as hex.
-void PrintTo(const WorkedExample& example, std::ostream* out) {
-    *out << testing::PrintToString(example.fileText);
-}
+void PrintTo(const WorkedExample& example, std::ostream* out) { *out << testing::PrintToString(example.fileText); }
 
 class EncoderWorkedExample : public testing::TestWithParam<WorkedExample> {};
 
@@ -64,24 +62,23 @@ TEST_P(EncoderWorkedExample, GivesTheListedFieldsAndBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EncoderWorkedExample,
-    testing::Values(
-        WorkedExample{"14250000", 14250000, "14250000", "1425000", {0x00, 0x50, 0x42, 0x01, 0x0A}},
-        WorkedExample{"7050000", 7050000, "7050000", "7050000", {0x00, 0x00, 0x05, 0x07, 0x0A}},
-        WorkedExample{"705000", 705000, "0705000", "0705000", {0x00, 0x50, 0x70, 0x00, 0x0A}},
-        WorkedExample{"28500.5", 28500, "028500", "028500", {0x00, 0x50, 0x28, 0x00, 0x0A}},
-        WorkedExample{"\r\n", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}},
-        WorkedExample{"-1234567", -1234567, "0-1234567", "0-12345", {0x45, 0x23, 0x00, 0x00, 0x0A}},
-        // Edge cases around the one-zero rule and the short groups.
-        WorkedExample{"1000000", 1000000, "1000000", "1000000", {0x00, 0x00, 0x00, 0x01, 0x0A}},
-        WorkedExample{"999999", 999999, "0999999", "0999999", {0x99, 0x99, 0x99, 0x00, 0x0A}},
-        WorkedExample{"99999", 99999, "099999", "099999", {0x09, 0x99, 0x99, 0x00, 0x0A}},
-        WorkedExample{"7050 12", 705012, "0705012", "0705012", {0x12, 0x50, 0x70, 0x00, 0x0A}},
-        WorkedExample{"  7050000", 705000, "0705000", "0705000", {0x00, 0x50, 0x70, 0x00, 0x0A}},
-        WorkedExample{"&H1F", 31, "031", "031", {0x00, 0x00, 0x31, 0x00, 0x0A}},
-        WorkedExample{"14250000\r\n", 14250000, "14250000", "1425000", {0x00, 0x50, 0x42, 0x01, 0x0A}},
-        WorkedExample{"7050000MHz", 7050000, "7050000", "7050000", {0x00, 0x00, 0x05, 0x07, 0x0A}},
-        WorkedExample{"no radio", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}},
-        WorkedExample{"", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}}));
+    testing::Values(WorkedExample{"14250000", 14250000, "14250000", "1425000", {0x00, 0x50, 0x42, 0x01, 0x0A}},
+                    WorkedExample{"7050000", 7050000, "7050000", "7050000", {0x00, 0x00, 0x05, 0x07, 0x0A}},
+                    WorkedExample{"705000", 705000, "0705000", "0705000", {0x00, 0x50, 0x70, 0x00, 0x0A}},
+                    WorkedExample{"28500.5", 28500, "028500", "028500", {0x00, 0x50, 0x28, 0x00, 0x0A}},
+                    WorkedExample{"\r\n", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}},
+                    WorkedExample{"-1234567", -1234567, "0-1234567", "0-12345", {0x45, 0x23, 0x00, 0x00, 0x0A}},
+                    // Edge cases around the one-zero rule and the short groups.
+                    WorkedExample{"1000000", 1000000, "1000000", "1000000", {0x00, 0x00, 0x00, 0x01, 0x0A}},
+                    WorkedExample{"999999", 999999, "0999999", "0999999", {0x99, 0x99, 0x99, 0x00, 0x0A}},
+                    WorkedExample{"99999", 99999, "099999", "099999", {0x09, 0x99, 0x99, 0x00, 0x0A}},
+                    WorkedExample{"7050 12", 705012, "0705012", "0705012", {0x12, 0x50, 0x70, 0x00, 0x0A}},
+                    WorkedExample{"  7050000", 705000, "0705000", "0705000", {0x00, 0x50, 0x70, 0x00, 0x0A}},
+                    WorkedExample{"&H1F", 31, "031", "031", {0x00, 0x00, 0x31, 0x00, 0x0A}},
+                    WorkedExample{"14250000\r\n", 14250000, "14250000", "1425000", {0x00, 0x50, 0x42, 0x01, 0x0A}},
+                    WorkedExample{"7050000MHz", 7050000, "7050000", "7050000", {0x00, 0x00, 0x05, 0x07, 0x0A}},
+                    WorkedExample{"no radio", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}},
+                    WorkedExample{"", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}}));
 
 TEST(Encoder, ShowsTheNumberReadAsTheInText) {
     EXPECT_EQ(encodeText("14250000").display.in, std::vector<std::string>{"14250000"});

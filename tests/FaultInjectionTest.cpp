@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 
 // Faults around a running relay. Each scenario ends with the right command
 // last on the line and the relay still polling until the test's own QUIT.
@@ -95,23 +95,23 @@ TEST(FaultInjection, AnInPlaceWriterAt100HzNeverSendsTheEmptyFileAndEndsWithItsL
     rig.writeFile("7000000");
     std::atomic<bool> done{false};
     std::thread writer;
-    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
-                             writer = std::thread([&] {
-                                 // Rewritten in place for 10 s, as many writers do: the file is
-                                 // empty between the truncation and the write.
-                                 for (int i = 1; i <= 1000; ++i) {
-                                     std::ofstream out(rig.file(), std::ios::trunc);
-                                     std::this_thread::sleep_for(2ms);
-                                     out << (i == 1000 ? 7010000 : 7001000 + (i % 50) * 1000) << "\r\n";
-                                     out.close();
-                                     std::this_thread::sleep_for(8ms);
-                                 }
-                                 done = true;
-                             });
-                         }),
-                         [&] { return done.load(); },
-                         [&] { return lastCommand(rig.lineHex()) == "00 00 01 07 0A"; }, rig.idle(600ms)},
-                        60s));
+    ASSERT_TRUE(rig.run(
+        {rig.waitForBytes(5), rig.then([&] {
+             writer = std::thread([&] {
+                 // Rewritten in place for 10 s, as many writers do: the file is
+                 // empty between the truncation and the write.
+                 for (int i = 1; i <= 1000; ++i) {
+                     std::ofstream out(rig.file(), std::ios::trunc);
+                     std::this_thread::sleep_for(2ms);
+                     out << (i == 1000 ? 7010000 : 7001000 + (i % 50) * 1000) << "\r\n";
+                     out.close();
+                     std::this_thread::sleep_for(8ms);
+                 }
+                 done = true;
+             });
+         }),
+         [&] { return done.load(); }, [&] { return lastCommand(rig.lineHex()) == "00 00 01 07 0A"; }, rig.idle(600ms)},
+        60s));
     writer.join();
     const std::string line = rig.lineHex();
     EXPECT_EQ(lastCommand(line), "00 00 01 07 0A");  // 7010000
@@ -130,8 +130,8 @@ TEST(FaultInjection, NulBytesHighBytesCarriageReturnsAndTabs) {
     ASSERT_TRUE(rig.run({rig.waitForBytes(5),
                          rig.write("14250000\0\xfe\r\t"s),  // a change only after the NUL
                          rig.waitForBytes(10), rig.write("\t7\t05\0"s + "00"), rig.waitForBytes(15),
-                         rig.then([&] { EXPECT_EQ(rig.form.Text1->text(), "705"); }),
-                         rig.write("\r7050000"), rig.waitForBytes(20), rig.idle(600ms)}));
+                         rig.then([&] { EXPECT_EQ(rig.form.Text1->text(), "705"); }), rig.write("\r7050000"),
+                         rig.waitForBytes(20), rig.idle(600ms)}));
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 50 42 01 0A 00 05 70 00 0A 00 00 00 00 0A");
     EXPECT_EQ(rig.form.Text2->text(), "00");
 }
@@ -144,8 +144,8 @@ TEST(FaultInjection, NoFileOrPortDescriptorStaysOpenBetweenIterations) {
         openAtPumps += descriptorsOn(rig.file()) + descriptorsOn(rig.pty.slavePath());
         return true;
     };
-    ASSERT_TRUE(rig.run({rig.waitForBytes(5), countOpen, rig.write("7050000"), rig.waitForBytes(10),
-                         countOpen, rig.idle(300ms), countOpen}));
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), countOpen, rig.write("7050000"), rig.waitForBytes(10), countOpen,
+                         rig.idle(300ms), countOpen}));
     EXPECT_EQ(openAtPumps, 0);
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 00 05 07 0A");
 }
@@ -155,11 +155,13 @@ TEST(FaultInjection, NoFileOrPortDescriptorStaysOpenBetweenIterations) {
 // are waited out, and a good file then relays at once.
 TEST(FaultInjection, AFileThatCannotBeReadWholeIsWaitedOut) {
     const std::vector<std::pair<const char*, std::function<void(const std::filesystem::path&)>>> cases = {
-        {"64 GiB sparse", [](const std::filesystem::path& file) {
+        {"64 GiB sparse",
+         [](const std::filesystem::path& file) {
              std::ofstream{file};
              std::filesystem::resize_file(file, std::uintmax_t{64} << 30);
          }},
-        {"reads fail with EIO", [](const std::filesystem::path& file) {
+        {"reads fail with EIO",
+         [](const std::filesystem::path& file) {
              std::filesystem::create_symlink("/proc/self/mem", file);
          }},
     };

@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -38,9 +38,9 @@ TEST(Form1Actions, ReSendBeforeAnyChangeSendsFiveZeroBytes) {
 TEST(Form1Actions, ReSendRepeatsTheLastCommandAndTouchesNothingElse) {
     RelayRig rig;
     rig.writeFile("7050000\r\n");
-    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] { rig.form.Text1->setText("typed"); }),
-                         click(rig.form.Command2), rig.waitForBytes(10), click(rig.form.Command2),
-                         rig.waitForBytes(15), rig.idle(300ms)}));
+    ASSERT_TRUE(
+        rig.run({rig.waitForBytes(5), rig.then([&] { rig.form.Text1->setText("typed"); }), click(rig.form.Command2),
+                 rig.waitForBytes(10), click(rig.form.Command2), rig.waitForBytes(15), rig.idle(300ms)}));
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A 00 00 05 07 0A 00 00 05 07 0A");
     EXPECT_EQ(rig.form.printPosition(), 2);
     EXPECT_EQ(rig.form.printedLines(), QStringList({"", ""}));
@@ -91,8 +91,8 @@ TEST(Form1Actions, ReSendLeavesAPortTheLoopHoldsToTheLoop) {
 TEST(Form1Actions, QuitWhileWaitingForAMissingFileEndsAtOnce) {
     RelayRig rig;
     std::chrono::steady_clock::time_point clicked;
-    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] { clicked = std::chrono::steady_clock::now(); }),
-                         click(rig.form.Command1)}));
+    ASSERT_TRUE(rig.run(
+        {rig.idle(600ms), rig.then([&] { clicked = std::chrono::steady_clock::now(); }), click(rig.form.Command1)}));
     EXPECT_LT(std::chrono::steady_clock::now() - clicked, 1s);  // a hang would take the whole limit
     EXPECT_FALSE(rig.form.isVisible());
     EXPECT_EQ(rig.lineHex(), "");
@@ -106,8 +106,8 @@ TEST(Form1Actions, QuitClosesAPortThatAFailureLeftOpen) {
     ASSERT_TRUE(line.holding());
     rig.writeFile("14250000");
     bool openBeforeQuit = false;
-    ASSERT_TRUE(rig.run({rig.idle(3s), rig.then([&] { openBeforeQuit = rig.form.MSComm1.portOpen(); }),
-                         click(rig.form.Command1)}));
+    ASSERT_TRUE(rig.run(
+        {rig.idle(3s), rig.then([&] { openBeforeQuit = rig.form.MSComm1.portOpen(); }), click(rig.form.Command1)}));
     EXPECT_TRUE(openBeforeQuit);
     EXPECT_FALSE(rig.form.MSComm1.portOpen());
     line.release();

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -104,14 +104,17 @@ TEST(Form1Relay, AFinishedWriteIsFollowedAtOnceAndCommandsKeepThePollsPace) {
                                      commands[i] = hexBytes(rig.pty.read(5, 2s));
                                      arrived[i] = Clock::now();
                                      // A second change 20 ms after the first command at most.
-                                     if (i == 0) rig.writeFile("3500000");
+                                     if (i == 0)
+                                         rig.writeFile("3500000");
                                  }
                                  done = true;
                              });
                              written = Clock::now();
                              rig.writeFile("7050000");
                          }),
-                         [&] { return done.load(); }}));
+                         [&] {
+                             return done.load();
+                         }}));
     reader.join();
     EXPECT_EQ(commands[0], "00 00 05 07 0A");
     EXPECT_EQ(commands[1], "00 00 50 03 0A");
@@ -140,8 +143,8 @@ TEST(Form1Relay, AMissingFileSendsNothingUntilItAppears) {
 TEST(Form1Relay, AnEmptyFileIsNeverAChange) {
     RelayRig rig;
     rig.writeFile("");
-    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] { EXPECT_EQ(rig.lineHex(), ""); }),
-                         rig.write("705000"), rig.waitForBytes(5), rig.write(""), rig.idle(600ms)}));
+    ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] { EXPECT_EQ(rig.lineHex(), ""); }), rig.write("705000"),
+                         rig.waitForBytes(5), rig.write(""), rig.idle(600ms)}));
     EXPECT_EQ(rig.lineHex(), "00 50 70 00 0A");
     EXPECT_EQ(text2(rig.form), "0705000");
 }
@@ -149,9 +152,8 @@ TEST(Form1Relay, AnEmptyFileIsNeverAChange) {
 TEST(Form1Relay, TheSameTextIsNotSentAgainButAnEarlierOneIs) {
     RelayRig rig;
     rig.writeFile("14250000");
-    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.write("14250000"), rig.idle(600ms),
-                         rig.write("7050000"), rig.waitForBytes(10), rig.write("14250000"),
-                         rig.waitForBytes(15), rig.idle(600ms)}));
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.write("14250000"), rig.idle(600ms), rig.write("7050000"),
+                         rig.waitForBytes(10), rig.write("14250000"), rig.waitForBytes(15), rig.idle(600ms)}));
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 00 05 07 0A 00 50 42 01 0A");
 }
 
@@ -224,29 +226,29 @@ TEST(Form1Relay, ALargeFileIsRelayedWithoutGrowingMemoryAndGivenBackAfter) {
     constexpr std::size_t kSize = 48u << 20;
     long idle = 0;
     long afterFirst = 0;
-    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.idle(500ms), rig.then([&] { idle = residentKilobytes(); }),
-                         rig.then([&] {
-                             // Made after the idle reading, and gone before the last one.
-                             std::string big(kSize, 'x');
-                             big.replace(0, 9, "14250000\n");
-                             rig.writeFile(big);
-                         }),
-                         rig.waitForBytes(10), rig.then([&] {
-                             afterFirst = residentKilobytes();
-                             EXPECT_EQ(rig.form.state.freqold.toText().size(), kSize);
-                         }),
-                         rig.idle(2500ms), rig.then([&] {
-                             if (!kResidentMemoryIsMeaningful) {
-                                 return;
-                             }
-                             // About ten more reads and comparisons of the whole text.
-                             EXPECT_LT(residentKilobytes() - afterFirst, 8 * 1024) << "RSS grew while polling";
-                             // The text and its remembered copy: two copies and not many more.
-                             constexpr long kTwoAndAHalfCopiesKiB = 5 * 48 * 1024 / 2;
-                             EXPECT_LT(residentKilobytes() - idle, kTwoAndAHalfCopiesKiB);
-                         }),
-                         rig.write("7050000"), rig.waitForBytes(15), rig.idle(600ms)},
-                        30s));
+    ASSERT_TRUE(
+        rig.run({rig.waitForBytes(5), rig.idle(500ms), rig.then([&] { idle = residentKilobytes(); }), rig.then([&] {
+                     // Made after the idle reading, and gone before the last one.
+                     std::string big(kSize, 'x');
+                     big.replace(0, 9, "14250000\n");
+                     rig.writeFile(big);
+                 }),
+                 rig.waitForBytes(10), rig.then([&] {
+                     afterFirst = residentKilobytes();
+                     EXPECT_EQ(rig.form.state.freqold.toText().size(), kSize);
+                 }),
+                 rig.idle(2500ms), rig.then([&] {
+                     if (!kResidentMemoryIsMeaningful) {
+                         return;
+                     }
+                     // About ten more reads and comparisons of the whole text.
+                     EXPECT_LT(residentKilobytes() - afterFirst, 8 * 1024) << "RSS grew while polling";
+                     // The text and its remembered copy: two copies and not many more.
+                     constexpr long kTwoAndAHalfCopiesKiB = 5 * 48 * 1024 / 2;
+                     EXPECT_LT(residentKilobytes() - idle, kTwoAndAHalfCopiesKiB);
+                 }),
+                 rig.write("7050000"), rig.waitForBytes(15), rig.idle(600ms)},
+                30s));
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A 00 50 42 01 0A 00 00 05 07 0A");
     if (kResidentMemoryIsMeaningful) {
         // Once the text is small again, its large buffers are given back.

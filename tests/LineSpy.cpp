@@ -1,8 +1,8 @@
 #include "LineSpy.h"
 
-#include <cstdarg>
 #include <dlfcn.h>
 #include <sys/ioctl.h>
+#include <cstdarg>
 
 namespace {
 

@@ -20,7 +20,6 @@ using namespace freqrelay;
 
 namespace {
 
-
 // Everything the loop touches, recording a trace of what it did.
 struct Rig : LoopHost, TextFile, CommandSteps, RelayObserver {
     // LoopHost
@@ -64,8 +63,7 @@ struct Rig : LoopHost, TextFile, CommandSteps, RelayObserver {
         events.push_back("failed " + failure.step + (failure.retrying ? "" : ", not retrying") +
                          (failure.quitting ? ", quitting" : "") + ": " + failure.reason);
     }
-    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration,
-                        int tries) override {
+    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration, int tries) override {
         events.push_back("cleared " + failure.step + " after " + std::to_string(tries) + " tries, last " +
                          failure.reason);
     }
@@ -155,10 +153,14 @@ TEST(PollLoop, AnEmptiedFileIsNoChangeAndATextWithoutANumberSendsZerosWithAWarni
     Rig rig;
     rig.content = "";
     rig.run([&](int pump) {
-        if (pump == 3) rig.content = "7050000";
-        if (pump == 5) rig.content = "";         // a writer between truncating and writing
-        if (pump == 7) rig.content = "7050000";  // the text last sent: no change
-        if (pump == 9) rig.content = "  kHz 7050000";
+        if (pump == 3)
+            rig.content = "7050000";
+        if (pump == 5)
+            rig.content = "";  // a writer between truncating and writing
+        if (pump == 7)
+            rig.content = "7050000";  // the text last sent: no change
+        if (pump == 9)
+            rig.content = "  kHz 7050000";
         rig.quit = pump == 11;
     });
     EXPECT_EQ(rig.sent, (std::vector<std::string>{"00 00 05 07 0A", "00 00 00 00 0A"}));
@@ -172,19 +174,23 @@ TEST(PollLoop, ChangesAnywhereInTheTextCountAndAnOldTextIsSentAgain) {
     Rig rig;
     rig.content = "14250000";
     rig.run([&](int pump) {
-        if (pump == 3) rig.content = "14250000 ";      // after the eighth character
-        if (pump == 5) rig.content = "7050000";
-        if (pump == 7) rig.content = "14250000 ";      // back to an earlier text
+        if (pump == 3)
+            rig.content = "14250000 ";  // after the eighth character
+        if (pump == 5)
+            rig.content = "7050000";
+        if (pump == 7)
+            rig.content = "14250000 ";  // back to an earlier text
         rig.quit = pump == 9;
     });
-    EXPECT_EQ(rig.sent, (std::vector<std::string>{"00 50 42 01 0A", "00 50 42 01 0A", "00 00 05 07 0A",
-                                                  "00 50 42 01 0A"}));
+    EXPECT_EQ(rig.sent,
+              (std::vector<std::string>{"00 50 42 01 0A", "00 50 42 01 0A", "00 00 05 07 0A", "00 50 42 01 0A"}));
 }
 
 TEST(PollLoop, AMissingFileIsWaitedForAtTheOpening) {
     Rig rig;
     rig.run([&](int pump) {
-        if (pump == 4) rig.content = "705000";
+        if (pump == 4)
+            rig.content = "705000";
         rig.quit = pump == 7;
     });
     EXPECT_EQ(rig.sent, std::vector<std::string>{"00 50 70 00 0A"});
@@ -241,7 +247,8 @@ TEST(PollLoop, AStepFailingForAlternatingReasonsIsOneEpisodeToldOnce) {
     Rig rig;
     rig.run([&](int pump) {
         rig.failures["open"] = pump < 21 ? pump % 2 : 0;  // refused, missing, refused, ...
-        if (pump == 21) rig.content = "7050000";
+        if (pump == 21)
+            rig.content = "7050000";
         rig.quit = pump == 23;
     });
     EXPECT_EQ(rig.events, (std::vector<std::string>{"failed opening the file: fake: open failed",
@@ -273,7 +280,9 @@ TEST(PollLoop, AFailedEncodingStepIsRepeatedOnItsOwn) {
     Rig rig;
     FailingOnce display;
     rig.content = "7050000";
-    rig.onPump = [&](int pump) { rig.quit = pump == 5; };
+    rig.onPump = [&](int pump) {
+        rig.quit = pump == 5;
+    };
     PollLoop(rig.state, rig, rig, display, rig).run();
     EXPECT_EQ(display.in.size(), 1u);  // the steps before were not run again
     EXPECT_EQ(display.out, std::vector<std::string>{"7050000"});
@@ -284,17 +293,18 @@ TEST(PollLoop, AnOverflowAbandonsTheIterationAndTheNextChangeIsRelayed) {
     Rig rig;
     rig.content = "1E10";
     rig.run([&](int pump) {
-        if (pump == 4) rig.content = "7050000";
+        if (pump == 4)
+            rig.content = "7050000";
         rig.quit = pump == 7;
     });
     EXPECT_EQ(rig.sent, std::vector<std::string>{"00 00 05 07 0A"});
     EXPECT_EQ(rig.display.in, (std::vector<std::string>{"10000000000", "7050000"}));
     // The overflowing text was read only once: it is remembered, not re-sent.
     EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("send0")), 1);
-    EXPECT_EQ(rig.events, (std::vector<std::string>{
-                              "failed reading the number, not retrying: overflow: 10000000000 does not fit "
-                              "in a 32-bit whole number",
-                              "sent 00 00 05 07 0A 7050000"}));
+    EXPECT_EQ(rig.events,
+              (std::vector<std::string>{"failed reading the number, not retrying: overflow: 10000000000 does not fit "
+                                        "in a 32-bit whole number",
+                                        "sent 00 00 05 07 0A 7050000"}));
 }
 
 TEST(PollLoop, QuitInsideThePumpEndsTheLoopAtOnce) {

@@ -24,8 +24,8 @@ TEST(PortDevice, MapsPortOneThroughTheEnvironment) {
     ScopedPort1 mapped("/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(1), "/dev/ttyUSB0");
     EXPECT_EQ(devicePathForPort(2), "/dev/ttyS1");
-    for (const auto& [mappedTo, device] : {std::pair{"ttyUSB1", "/dev/ttyUSB1"}, std::pair{"./radio", "./radio"},
-                                           std::pair{"../radio", "../radio"}}) {
+    for (const auto& [mappedTo, device] :
+         {std::pair{"ttyUSB1", "/dev/ttyUSB1"}, std::pair{"./radio", "./radio"}, std::pair{"../radio", "../radio"}}) {
         ScopedPort1 remapped(mappedTo);
         EXPECT_EQ(devicePathForPort(1), device) << "a bare name is looked up in /dev";
     }

@@ -1,12 +1,12 @@
 #include "PseudoTerminal.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
 #include <stdexcept>
-#include <unistd.h>
 
 PseudoTerminal::PseudoTerminal() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -102,4 +102,3 @@ void StoppedLine::release() {
         slave_ = -1;
     }
 }
-

@@ -2,9 +2,9 @@
 
 #include "core/Encoder.h"
 
+#include <termios.h>
 #include <chrono>
 #include <string>
-#include <termios.h>
 
 // A pseudo-terminal pair standing in for a serial line. The test keeps only
 // the master; the relay opens the slave by its path, so when the relay

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
-#include <unistd.h>
 
 using namespace freqrelay;
 using namespace std::chrono_literals;

@@ -2,10 +2,10 @@
 
 #include <QTimer>
 
-#include <cstdlib>
-#include <memory>
-#include <fstream>
 #include <unistd.h>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 
 namespace {
 

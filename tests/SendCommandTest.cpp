@@ -11,9 +11,9 @@ TEST(SendCommand, ConfiguresOpensWritesAndClosesInThatOrder) {
     RecordingSerialControl control;
     RelayState state = encodedState("14250000");
     SendCommand(control, state).run();
-    const std::vector<std::string> expected{"CommPort=1",   "InputMode=0", "Settings=4800,N,8,2",
-                                            "RTSEnable=0",  "RThreshold=1", "InputLen=0",
-                                            "InBufferCount=0", "PortOpen=1", "Output", "PortOpen=0"};
+    const std::vector<std::string> expected{"CommPort=1",   "InputMode=0", "Settings=4800,N,8,2", "RTSEnable=0",
+                                            "RThreshold=1", "InputLen=0",  "InBufferCount=0",     "PortOpen=1",
+                                            "Output",       "PortOpen=0"};
     EXPECT_EQ(control.calls, expected);
     ASSERT_EQ(control.written.size(), 1u);
     EXPECT_EQ(hexBytes(control.written[0]), "00 50 42 01 0A");

@@ -18,8 +18,8 @@ TEST(SerialSettings, ReadsTheTextForm) {
 }
 
 TEST(SerialSettings, MalformedTextIsASettingsFailureThatQuotesIt) {
-    for (const std::string text : {"4800,X,8,2", "4800,N,9,2", "4800,N,8,3", "fast,N,8,2", "4800,N,8",
-                                   "", "4800,N,8,2,1", "-4800,N,8,2", "4800,NN,8,2"}) {
+    for (const std::string text : {"4800,X,8,2", "4800,N,9,2", "4800,N,8,3", "fast,N,8,2", "4800,N,8", "",
+                                   "4800,N,8,2,1", "-4800,N,8,2", "4800,NN,8,2"}) {
         try {
             SerialSettings::parse(text);
             ADD_FAILURE() << "accepted \"" << text << "\"";

@@ -20,9 +20,13 @@ TEST(StepWait, ALineThatNeverEmptiesGivesUpAtTheLimitOrAtOnceOnQuit) {
     EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms);
 
     started = std::chrono::steady_clock::now();
-    const auto quitAfter100ms = [&] { return std::chrono::steady_clock::now() - started > 100ms; };
+    const auto quitAfter100ms = [&] {
+        return std::chrono::steady_clock::now() - started > 100ms;
+    };
     EXPECT_EQ(waitInSlices(10s, quitAfter100ms, neverEmpties), WaitEnd::Quit);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);  // a hang would take the whole 10 s
 
-    EXPECT_EQ(waitInSlices(10s, [] { return false; }, [](auto) { return true; }), WaitEnd::Done);
+    EXPECT_EQ(waitInSlices(
+                  10s, [] { return false; }, [](auto) { return true; }),
+              WaitEnd::Done);
 }

@@ -4,11 +4,11 @@
 #include <thread>
 
 #ifdef __linux__
-#include <cerrno>
-#include <climits>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
 #endif
 
 namespace freqrelay {

@@ -23,8 +23,7 @@ constexpr int kTwipsPerPixel = 15;
 const QColor kNotSentColour(0xc0, 0x00, 0x00);
 
 QRect twips(int left, int top, int width, int height) {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-            height / kTwipsPerPixel};
+    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel};
 }
 
 // The old sans-serif face where it exists, the system's own otherwise.
@@ -40,7 +39,11 @@ QFont boldSans(int points) {
 }  // namespace
 
 Form1::Form1(const std::string& frequencyFile, QWidget* parent)
-    : QWidget(parent), file_(frequencyFile), watch_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
+    : QWidget(parent),
+      file_(frequencyFile),
+      watch_(frequencyFile),
+      log_([this] { return MSComm1.device(); }),
+      sender_(MSComm1, state) {
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(4230 / kTwipsPerPixel, 2190 / kTwipsPerPixel);
 
@@ -135,7 +138,8 @@ void Form1::stepFailed(const StepFailure& failure) {
     if (failure.area == StepArea::File) {
         Text1->setToolTip(QStringLiteral("Waiting for %1.").arg(reason));
     } else if (failure.retrying) {
-        showOutNotSent(QStringLiteral("Not sent yet: %1. Trying again every %2 ms.").arg(reason).arg(kPollPause.count()));
+        showOutNotSent(
+            QStringLiteral("Not sent yet: %1. Trying again every %2 ms.").arg(reason).arg(kPollPause.count()));
     } else {
         showOutNotSent(QStringLiteral("Not sent: %1.").arg(reason));
     }
@@ -157,16 +161,14 @@ void Form1::commandSent(const std::string& command, const std::string& digits) {
     lastCommandEnd_ = std::chrono::steady_clock::now();
     outNotSent_ = false;
     Text2->setPalette(palette());
-    const QString sent = QStringLiteral("Sent to %1 at %2.")
-                             .arg(readable(MSComm1.device()),
-                                  QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    const QString sent =
+        QStringLiteral("Sent to %1 at %2.")
+            .arg(readable(MSComm1.device()), QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
     Text2->setToolTip(sent);
     Text2->setAccessibleDescription(sent);
 }
 
-void Form1::textHasNoNumber(const std::string& file, const std::string& start) {
-    log_.textHasNoNumber(file, start);
-}
+void Form1::textHasNoNumber(const std::string& file, const std::string& start) { log_.textHasNoNumber(file, start); }
 
 void Form1::showOutNotSent(const QString& why) {
     outNotSent_ = true;

@@ -12,9 +12,9 @@
 
 #include <QStringList>
 
+#include <QWidget>
 #include <chrono>
 #include <optional>
-#include <QWidget>
 
 class QLabel;
 class QLineEdit;
@@ -72,8 +72,7 @@ private:
     void showOut(const std::string& text) override;
     void releaseFileAndPort() noexcept;
     void stepFailed(const StepFailure& failure) override;
-    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
-                        int tries) override;
+    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) override;
     void commandSent(const std::string& command, const std::string& digits) override;
     void textHasNoNumber(const std::string& file, const std::string& start) override;
     void showOutNotSent(const QString& why);

@@ -16,7 +16,9 @@ QString q(const std::string& text) { return readable(text); }
 
 // The length of the valid UTF-8 sequence at `at`, or 0 when there is none.
 std::size_t utf8SequenceAt(const std::string& bytes, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned char>(bytes[i]);
+    };
     const unsigned char lead = byte(at);
     std::size_t length = 0;
     char32_t code = 0;
@@ -92,8 +94,7 @@ void RelayLog::stepFailed(const StepFailure& failure) {
     qCWarning(relayLog).noquote() << what;
 }
 
-void RelayLog::failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
-                              int tries) {
+void RelayLog::failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) {
     qCWarning(relayLog).noquote() << QStringLiteral("%1 works again, after %2 and %3 tries; the last failure was: %4")
                                          .arg(q(failure.step), seconds(lasted))
                                          .arg(tries)
@@ -111,8 +112,8 @@ void RelayLog::commandSent(const std::string& command, const std::string& digits
 }
 
 void RelayLog::textHasNoNumber(const std::string& file, const std::string& start) {
-    qCWarning(relayLog).noquote() << QStringLiteral("%1: \"%2\" has no number at its start; sending 0")
-                                         .arg(q(file), q(start));
+    qCWarning(relayLog).noquote()
+        << QStringLiteral("%1: \"%2\" has no number at its start; sending 0").arg(q(file), q(start));
 }
 
 }  // namespace freqrelay

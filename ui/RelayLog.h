@@ -31,8 +31,7 @@ public:
     void reSendFailed(const std::string& reason);
 
     void stepFailed(const StepFailure& failure) override;
-    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted,
-                        int tries) override;
+    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) override;
     void commandSent(const std::string& command, const std::string& digits) override;
     void textHasNoNumber(const std::string& file, const std::string& start) override;
 

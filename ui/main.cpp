@@ -129,28 +129,30 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLatin1(argv[i]);
     }
-    const auto bytesOf = [](const QString& argument) { return argument.toLatin1().toStdString(); };
+    const auto bytesOf = [](const QString& argument) {
+        return argument.toLatin1().toStdString();
+    };
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2."));
+    parser.setApplicationDescription(
+        QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2."));
     // Not addHelpOption: it promises a --help-all with Qt's own options,
     // which a relay that starts no application before parsing cannot show.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Displays help on commandline options."));
     parser.addOption(helpOption);
     parser.addVersionOption();
-    const QCommandLineOption portOption(
-        {QStringLiteral("p"), QStringLiteral("port")},
-        QStringLiteral("Map serial port 1 to DEVICE; wins over FREQRELAY_PORT1."), QStringLiteral("DEVICE"));
-    const QCommandLineOption fileOption(
-        {QStringLiteral("f"), QStringLiteral("file")},
-        QStringLiteral("Poll PATH instead of ft1000file in the working directory."), QStringLiteral("PATH"));
+    const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
+                                        QStringLiteral("Map serial port 1 to DEVICE; wins over FREQRELAY_PORT1."),
+                                        QStringLiteral("DEVICE"));
+    const QCommandLineOption fileOption({QStringLiteral("f"), QStringLiteral("file")},
+                                        QStringLiteral("Poll PATH instead of ft1000file in the working directory."),
+                                        QStringLiteral("PATH"));
     const QCommandLineOption listOption(QStringLiteral("list-ports"),
                                         QStringLiteral("List the serial ports this system has, then exit."));
     const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
                                          QStringLiteral("Log only failures and their clearing."));
-    const QCommandLineOption logOption(QStringLiteral("log"),
-                                       QStringLiteral("Append the log to FILE too."), QStringLiteral("FILE"));
+    const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Append the log to FILE too."),
+                                       QStringLiteral("FILE"));
     parser.addOptions({portOption, fileOption, listOption, quietOption, logOption});
     QString error;
     if (!parser.parse(arguments)) {
