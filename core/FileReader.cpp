@@ -18,11 +18,13 @@ FileReader::FileReader(std::string path) : path_(std::move(path)) {}
 
 FileReader::~FileReader() { close(); }
 
-std::string FileReader::name() const {
+std::string absolutePath(const std::string& path) {
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(path_, error);
-    return error ? path_ : absolute.string();
+    const auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
 }
+
+std::string FileReader::name() const { return absolutePath(path_); }
 
 void FileReader::fail(const std::string& reason) const {
     throw RelayFailure(FailureKind::File, name() + ": " + reason);

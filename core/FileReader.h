@@ -7,6 +7,10 @@
 
 namespace freqrelay {
 
+// `path` made absolute against the working directory of now; `path` itself
+// when that cannot be done.
+std::string absolutePath(const std::string& path);
+
 // No frequency file comes near this; a larger one is turned away at opening.
 inline constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
 

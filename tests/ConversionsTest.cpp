@@ -1,6 +1,5 @@
 #include "core/Conversions.h"
 #include "core/RelayFailure.h"
-#include "core/Variant.h"
 
 #include <gtest/gtest.h>
 
@@ -171,17 +170,4 @@ TEST(CodeChar, GivesOneCharacterOfThatCode) {
     EXPECT_EQ(CodeChar(0x99), std::string(1, '\x99'));
     EXPECT_THROW(CodeChar(256), RelayFailure);
     EXPECT_THROW(CodeChar(-1), RelayFailure);
-}
-
-TEST(Variant, EmptyReadsAsZeroAndAsEmptyText) {
-    Variant empty;
-    EXPECT_EQ(empty.toNumber(), 0.0);
-    EXPECT_EQ(empty.toText(), "");
-    EXPECT_TRUE(empty.isEmpty());
-    Variant integer(static_cast<std::int16_t>(10));
-    EXPECT_EQ(integer.toNumber(), 10.0);
-    EXPECT_FALSE(Variant("") == Variant());
-    Variant number(3.0);
-    number.text() += "ab";
-    EXPECT_EQ(number.toText(), "ab");
 }

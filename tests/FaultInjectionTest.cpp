@@ -42,7 +42,7 @@ TEST(FaultInjection, ThePortVanishingAndANewOneAppearing) {
     RelayRig rig;
     const auto link = rig.folder() / "radio";
     std::filesystem::create_symlink(rig.pty.slavePath(), link);
-    ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
+    ScopedPort1 mapped(link.string());
     rig.writeFile("14250000");
     std::unique_ptr<PseudoTerminal> replacement;
     std::string onReplacement;
@@ -71,12 +71,7 @@ TEST(FaultInjection, ThePortVanishingAndANewOneAppearing) {
 TEST(FaultInjection, ThePortBusyInAnotherProgramThenFreed) {
     RelayRig rig;
     QProcess holder;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("FREQRELAY_PORT1", QString::fromStdString(rig.pty.slavePath()));
-    holder.setProcessEnvironment(environment);
-    holder.start(FREQRELAY_PORT_HOLDER, {});
-    ASSERT_TRUE(holder.waitForReadyRead(5000));
-    ASSERT_EQ(holder.readLine().trimmed(), "held");
+    ASSERT_TRUE(startPortHolder(holder, rig.pty.slavePath()));
 
     rig.writeFile("7050000");
     ASSERT_TRUE(rig.run({rig.idle(1s), rig.then([&] {

@@ -52,7 +52,7 @@ TEST(Form1Actions, ReSendRepeatsTheLastCommandAndTouchesNothingElse) {
 TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
     RelayRig rig;
     const auto link = rig.folder() / "radio";
-    ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
+    ScopedPort1 mapped(link.string());
     ASSERT_TRUE(rig.run({rig.idle(300ms), click(rig.form.Command2), rig.then([&] {
                              EXPECT_FALSE(rig.form.MSComm1.portOpen());
                              // Out is drawn as not sent, with the line's reason.
@@ -126,39 +126,4 @@ TEST(Form1Actions, ClosingTheWindowEndsTheRelayAsQuitDoes) {
     EXPECT_LT(std::chrono::steady_clock::now() - closed, 1s);
     EXPECT_TRUE(rig.form.quitRequested());
     EXPECT_FALSE(rig.form.MSComm1.portOpen());
-}
-
-// The serial layer's lock file for a device, as /var/lock/LCK..pts_3.
-static std::filesystem::path lockFileFor(std::string device) {
-    device.erase(0, std::string("/dev/").size());
-    std::replace(device.begin(), device.end(), '/', '_');
-    return std::filesystem::path("/var/lock") / ("LCK.." + device);
-}
-
-TEST(Form1Actions, TheProgramEndsCleanlyAndPromptlyOnSigtermOrSighupDuringAStalledWrite) {
-    for (const int signal : {SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(::strsignal(signal));
-        PseudoTerminal pty;
-        RelayRig rig;  // for its working folder
-        rig.writeFile("14250000");
-        QProcess program;
-        startRelayProgram(program, rig.folder(), pty.slavePath());
-        ASSERT_TRUE(program.waitForStarted());
-        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
-        StoppedLine line(pty.slavePath());
-        ASSERT_TRUE(line.holding());
-        rig.writeFile("7050000");
-        std::this_thread::sleep_for(1500ms);  // the write stalls, gives up and is tried again
-        const auto lock = lockFileFor(pty.slavePath());
-        if (::access("/var/lock", W_OK) == 0) {
-            EXPECT_TRUE(std::filesystem::exists(lock)) << lock;
-        }
-        const auto signalled = std::chrono::steady_clock::now();
-        ::kill(static_cast<pid_t>(program.processId()), signal);
-        ASSERT_TRUE(program.waitForFinished(5000));
-        EXPECT_LT(std::chrono::steady_clock::now() - signalled, 500ms);
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), 0);
-        EXPECT_FALSE(std::filesystem::exists(lock)) << lock;
-    }
 }

@@ -203,7 +203,7 @@ TEST(Form1Relay, SomethingOtherThanARegularFileIsWaitedOut) {
 TEST(Form1Relay, APortAbsentWhenAChangeArrivesIsRetriedAndSendsOnce) {
     RelayRig rig;
     const auto link = rig.folder() / "radio";
-    ::setenv("FREQRELAY_PORT1", link.c_str(), 1);
+    ScopedPort1 mapped(link.string());
     rig.writeFile("14250000");
     ASSERT_TRUE(rig.run({rig.idle(800ms), rig.then([&] {
                              EXPECT_EQ(text2(rig.form), "1425000");

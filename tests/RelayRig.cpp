@@ -103,6 +103,14 @@ void startRelayProgram(QProcess& program, const std::filesystem::path& folder, c
     program.start(starter, arguments);
 }
 
+bool startPortHolder(QProcess& holder, const std::string& device) {
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FREQRELAY_PORT1", QString::fromStdString(device));
+    holder.setProcessEnvironment(environment);
+    holder.start(FREQRELAY_PORT_HOLDER, {});
+    return holder.waitForReadyRead(5000) && holder.readLine().trimmed() == "held";
+}
+
 long residentKilobytes() {
     std::ifstream status("/proc/self/status");
     std::string line;

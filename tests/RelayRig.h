@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PseudoTerminal.h"
+#include "ScopedPort1.h"
 #include "ui/Form1.h"
 
 #include <QProcess>
@@ -31,7 +32,7 @@ public:
              bool quitAtEnd = true);
 
     void writeFile(const std::string& text) const;
-    std::filesystem::path file() const { return folder_ / "ft1000file"; }
+    std::filesystem::path file() const { return folder_ / freqrelay::kFrequencyFile; }
     const std::filesystem::path& folder() const { return folder_; }
 
     // Bytes that reached the line so far, as hex.
@@ -55,6 +56,10 @@ private:
 // `folder`, with port 1 mapped to `port` through the environment.
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
                        const QStringList& arguments = {}, const QString& starter = FREQRELAY_PROGRAM);
+
+// Starts the port holder, which holds `device` open until its input closes;
+// true once it says it holds it.
+bool startPortHolder(QProcess& holder, const std::string& device);
 
 // This process's resident memory, from /proc/self/status.
 long residentKilobytes();

@@ -1,3 +1,4 @@
+#include "core/FileReader.h"
 #include "serial/PortDevice.h"
 #include "ui/Form1.h"
 #include "ui/LogOutput.h"
@@ -14,7 +15,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
 #include <dlfcn.h>
@@ -223,9 +223,7 @@ int main(int argc, char** argv) {
     // Qt tells of the end of the Windows session only this way, and the
     // system ends the process right after: the port is closed at once.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
-    std::error_code failure;
-    const auto absolute = std::filesystem::absolute(file, failure);
-    freqrelay::RelayLog::started(failure ? file : absolute.string(), freqrelay::devicePathForPort(1), mappedBy);
+    freqrelay::RelayLog::started(freqrelay::absolutePath(file), freqrelay::devicePathForPort(1), mappedBy);
     form.Form_Load();
     return 0;
 }

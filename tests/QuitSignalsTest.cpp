@@ -1,0 +1,75 @@
+#include "RelayRig.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+// The real program and the signals that end it.
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The serial layer's lock file for a device, as /var/lock/LCK..pts_3.
+std::filesystem::path lockFileFor(std::string device) {
+    device.erase(0, std::string("/dev/").size());
+    std::replace(device.begin(), device.end(), '/', '_');
+    return std::filesystem::path("/var/lock") / ("LCK.." + device);
+}
+
+}  // namespace
+
+TEST(QuitSignals, TheProgramEndsCleanlyAndPromptlyOnSigtermOrSighupDuringAStalledWrite) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        PseudoTerminal pty;
+        RelayRig rig;  // for its working folder
+        rig.writeFile("14250000");
+        QProcess program;
+        startRelayProgram(program, rig.folder(), pty.slavePath());
+        ASSERT_TRUE(program.waitForStarted());
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        StoppedLine line(pty.slavePath());
+        ASSERT_TRUE(line.holding());
+        rig.writeFile("7050000");
+        std::this_thread::sleep_for(1500ms);  // the write stalls, gives up and is tried again
+        const auto lock = lockFileFor(pty.slavePath());
+        if (::access("/var/lock", W_OK) == 0) {
+            EXPECT_TRUE(std::filesystem::exists(lock)) << lock;
+        }
+        const auto signalled = std::chrono::steady_clock::now();
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+        ASSERT_TRUE(program.waitForFinished(5000));
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, 500ms);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_FALSE(std::filesystem::exists(lock)) << lock;
+    }
+}
+
+TEST(QuitSignals, ASignalIgnoredAtTheStartStaysIgnored) {
+    PseudoTerminal pty;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    QProcess program;
+    // As nohup leaves SIGHUP, and a shell a background job's SIGINT.
+    program.setChildProcessModifier([] {
+        ::signal(SIGHUP, SIG_IGN);
+        ::signal(SIGINT, SIG_IGN);
+    });
+    startRelayProgram(program, rig.folder(), pty.slavePath());
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+    ::kill(static_cast<pid_t>(program.processId()), SIGINT);
+    EXPECT_FALSE(program.waitForFinished(700)) << "ended by an ignored signal";
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
