@@ -7,7 +7,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setCursorFlashTime(0);  // as the relay runs
-    freqrelay::Form1 form;
+    freqrelay::Relay relay;
+    freqrelay::Form1 form(relay);
     form.show();
     return QApplication::exec();
 }

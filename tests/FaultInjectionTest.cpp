@@ -76,7 +76,7 @@ TEST(FaultInjection, ThePortBusyInAnotherProgramThenFreed) {
     rig.writeFile("7050000");
     ASSERT_TRUE(rig.run({rig.idle(1s), rig.then([&] {
                              EXPECT_EQ(rig.lineHex(), "");
-                             EXPECT_EQ(rig.form.Text2->text(), "7050000");
+                             EXPECT_EQ(Text2(rig.form)->text(), "7050000");
                              holder.closeWriteChannel();
                              holder.waitForFinished(2000);
                          }),
@@ -125,10 +125,10 @@ TEST(FaultInjection, NulBytesHighBytesCarriageReturnsAndTabs) {
     ASSERT_TRUE(rig.run({rig.waitForBytes(5),
                          rig.write("14250000\0\xfe\r\t"s),  // a change only after the NUL
                          rig.waitForBytes(10), rig.write("\t7\t05\0"s + "00"), rig.waitForBytes(15),
-                         rig.then([&] { EXPECT_EQ(rig.form.Text1->text(), "705"); }), rig.write("\r7050000"),
+                         rig.then([&] { EXPECT_EQ(Text1(rig.form)->text(), "705"); }), rig.write("\r7050000"),
                          rig.waitForBytes(20), rig.idle(600ms)}));
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A 00 50 42 01 0A 00 05 70 00 0A 00 00 00 00 0A");
-    EXPECT_EQ(rig.form.Text2->text(), "00");
+    EXPECT_EQ(Text2(rig.form)->text(), "00");
 }
 
 TEST(FaultInjection, NoFileOrPortDescriptorStaysOpenBetweenIterations) {

@@ -30,39 +30,39 @@ RelayRig::Action click(QPushButton* button) {
 
 TEST(Form1Actions, ReSendBeforeAnyChangeSendsFiveZeroBytes) {
     RelayRig rig;
-    ASSERT_TRUE(rig.run({rig.idle(300ms), click(rig.form.Command2), rig.waitForBytes(5)}));
+    ASSERT_TRUE(rig.run({rig.idle(300ms), click(Command2(rig.form)), rig.waitForBytes(5)}));
     EXPECT_EQ(rig.lineHex(), "00 00 00 00 00");
-    EXPECT_EQ(rig.form.printPosition(), 1);
+    EXPECT_EQ(static_cast<int>(rig.form.printedLines().size()), 1);
 }
 
 TEST(Form1Actions, ReSendRepeatsTheLastCommandAndTouchesNothingElse) {
     RelayRig rig;
     rig.writeFile("7050000\r\n");
     ASSERT_TRUE(
-        rig.run({rig.waitForBytes(5), rig.then([&] { rig.form.Text1->setText("typed"); }), click(rig.form.Command2),
-                 rig.waitForBytes(10), click(rig.form.Command2), rig.waitForBytes(15), rig.idle(300ms)}));
+        rig.run({rig.waitForBytes(5), rig.then([&] { Text1(rig.form)->setText("typed"); }), click(Command2(rig.form)),
+                 rig.waitForBytes(10), click(Command2(rig.form)), rig.waitForBytes(15), rig.idle(300ms)}));
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A 00 00 05 07 0A 00 00 05 07 0A");
-    EXPECT_EQ(rig.form.printPosition(), 2);
+    EXPECT_EQ(static_cast<int>(rig.form.printedLines().size()), 2);
     EXPECT_EQ(rig.form.printedLines(), QStringList({"", ""}));
-    EXPECT_EQ(rig.form.Text1->text(), "typed");
-    EXPECT_EQ(rig.form.Text2->text(), "7050000");
-    EXPECT_EQ(rig.form.state.freqold.toText(), "7050000\r\n");
+    EXPECT_EQ(Text1(rig.form)->text(), "typed");
+    EXPECT_EQ(Text2(rig.form)->text(), "7050000");
+    EXPECT_EQ(rig.relay.state.freqold.toText(), "7050000\r\n");
 }
 
 TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
     RelayRig rig;
     const auto link = rig.folder() / "radio";
     ScopedPort1 mapped(link.string());
-    ASSERT_TRUE(rig.run({rig.idle(300ms), click(rig.form.Command2), rig.then([&] {
-                             EXPECT_FALSE(rig.form.MSComm1.portOpen());
+    ASSERT_TRUE(rig.run({rig.idle(300ms), click(Command2(rig.form)), rig.then([&] {
+                             EXPECT_FALSE(rig.relay.MSComm1.portOpen());
                              // Out is drawn as not sent, with the line's reason.
-                             EXPECT_TRUE(rig.form.outNotSent());
-                             EXPECT_EQ(rig.form.Text2->toolTip(), rig.form.printedLines()[1] + ".");
+                             EXPECT_TRUE(outDrawnNotSent(rig.form));
+                             EXPECT_EQ(Text2(rig.form)->toolTip(), rig.form.printedLines()[1] + ".");
                              std::filesystem::create_symlink(rig.pty.slavePath(), link);
                          }),
                          rig.write("14250000"), rig.waitForBytes(5), rig.idle(100ms)}));
-    EXPECT_FALSE(rig.form.outNotSent());
-    ASSERT_EQ(rig.form.printPosition(), 2);
+    EXPECT_FALSE(outDrawnNotSent(rig.form));
+    ASSERT_EQ(static_cast<int>(rig.form.printedLines().size()), 2);
     EXPECT_EQ(rig.form.printedLines()[0], "");
     EXPECT_TRUE(rig.form.printedLines()[1].startsWith("ReSend failed: " + QString::fromStdString(link.string())))
         << rig.form.printedLines()[1].toStdString();
@@ -76,23 +76,23 @@ TEST(Form1Actions, ReSendLeavesAPortTheLoopHoldsToTheLoop) {
     StoppedLine line(rig.pty.slavePath());
     ASSERT_TRUE(line.holding());
     rig.writeFile("14250000");
-    ASSERT_TRUE(rig.run({rig.idle(2500ms), click(rig.form.Command2), rig.then([&] {
-                             EXPECT_TRUE(rig.form.MSComm1.portOpen());
+    ASSERT_TRUE(rig.run({rig.idle(2500ms), click(Command2(rig.form)), rig.then([&] {
+                             EXPECT_TRUE(rig.relay.MSComm1.portOpen());
                              line.resume();
                          }),
                          rig.waitForBytes(5), rig.idle(300ms)}));
-    ASSERT_EQ(rig.form.printPosition(), 2);
+    ASSERT_EQ(static_cast<int>(rig.form.printedLines().size()), 2);
     EXPECT_TRUE(rig.form.printedLines()[1].endsWith("port already open")) << rig.form.printedLines()[1].toStdString();
     // The loop's own command went out once the line moved again.
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
-    EXPECT_FALSE(rig.form.MSComm1.portOpen());
+    EXPECT_FALSE(rig.relay.MSComm1.portOpen());
 }
 
 TEST(Form1Actions, QuitWhileWaitingForAMissingFileEndsAtOnce) {
     RelayRig rig;
     std::chrono::steady_clock::time_point clicked;
     ASSERT_TRUE(rig.run(
-        {rig.idle(600ms), rig.then([&] { clicked = std::chrono::steady_clock::now(); }), click(rig.form.Command1)}));
+        {rig.idle(600ms), rig.then([&] { clicked = std::chrono::steady_clock::now(); }), click(Command1(rig.form))}));
     EXPECT_LT(std::chrono::steady_clock::now() - clicked, 1s);  // a hang would take the whole limit
     EXPECT_FALSE(rig.form.isVisible());
     EXPECT_EQ(rig.lineHex(), "");
@@ -107,9 +107,9 @@ TEST(Form1Actions, QuitClosesAPortThatAFailureLeftOpen) {
     rig.writeFile("14250000");
     bool openBeforeQuit = false;
     ASSERT_TRUE(rig.run(
-        {rig.idle(3s), rig.then([&] { openBeforeQuit = rig.form.MSComm1.portOpen(); }), click(rig.form.Command1)}));
+        {rig.idle(3s), rig.then([&] { openBeforeQuit = rig.relay.MSComm1.portOpen(); }), click(Command1(rig.form))}));
     EXPECT_TRUE(openBeforeQuit);
-    EXPECT_FALSE(rig.form.MSComm1.portOpen());
+    EXPECT_FALSE(rig.relay.MSComm1.portOpen());
     line.release();
     EXPECT_TRUE(rig.pty.waitForHangUp(1s));
 }
@@ -124,6 +124,6 @@ TEST(Form1Actions, ClosingTheWindowEndsTheRelayAsQuitDoes) {
                          })},
                         5s, false));
     EXPECT_LT(std::chrono::steady_clock::now() - closed, 1s);
-    EXPECT_TRUE(rig.form.quitRequested());
-    EXPECT_FALSE(rig.form.MSComm1.portOpen());
+    EXPECT_TRUE(rig.relay.quitRequested());
+    EXPECT_FALSE(rig.relay.MSComm1.portOpen());
 }

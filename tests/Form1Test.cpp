@@ -17,8 +17,8 @@ using freqrelay::Form1;
 
 namespace {
 
-std::string text1(Form1& form) { return form.Text1->text().toStdString(); }
-std::string text2(Form1& form) { return form.Text2->text().toStdString(); }
+std::string text1(Form1& form) { return Text1(form)->text().toStdString(); }
+std::string text2(Form1& form) { return Text2(form)->text().toStdString(); }
 
 // Out as the operator and a screen reader see it: whether it is drawn as not
 // sent, and why.
@@ -27,54 +27,57 @@ struct OutState {
     std::string tooltip;
 };
 OutState outState(Form1& form) {
-    const bool red = form.Text2->palette().color(QPalette::Text) != form.palette().color(QPalette::Text);
-    EXPECT_EQ(red, form.outNotSent());
-    EXPECT_EQ(form.Text2->toolTip(), form.Text2->accessibleDescription());
-    return {red, form.Text2->toolTip().toStdString()};
+    const bool red = outDrawnNotSent(form);
+    EXPECT_EQ(Text2(form)->toolTip(), Text2(form)->accessibleDescription());
+    return {red, Text2(form)->toolTip().toStdString()};
 }
 
 }  // namespace
 
 TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
-    Form1 form;
+    freqrelay::Relay relay;
+    Form1 form(relay);
     EXPECT_EQ(form.windowTitle(), "Form1");
     EXPECT_EQ(form.size(), QSize(282, 146));
-    EXPECT_EQ(form.Text1->geometry(), QRect(80, 48, 185, 41));
-    EXPECT_EQ(form.Text2->geometry(), QRect(80, 96, 185, 41));
-    EXPECT_EQ(form.Command1->geometry(), QRect(208, 8, 49, 33));
-    EXPECT_EQ(form.Command2->geometry(), QRect(80, 8, 65, 33));
-    EXPECT_EQ(form.Label1->geometry(), QRect(32, 56, 33, 25));
-    EXPECT_EQ(form.Label2->geometry(), QRect(32, 104, 41, 25));
-    EXPECT_EQ(form.Command1->text(), "QUIT");
-    EXPECT_EQ(form.Command2->text(), "ReSend");
-    EXPECT_EQ(form.Label1->text(), "In");
-    EXPECT_EQ(form.Label2->text(), "Out");
-    EXPECT_EQ(form.Label1->buddy(), form.Text1);
-    EXPECT_EQ(form.Label2->buddy(), form.Text2);
-    EXPECT_EQ(form.Text1->font().pointSize(), 18);
-    EXPECT_TRUE(form.Text1->font().bold());
-    EXPECT_EQ(form.Label2->font().pointSize(), 12);
-    EXPECT_TRUE(form.Text1->text().isEmpty());
-    EXPECT_EQ(form.printPosition(), 0);
+    EXPECT_EQ(Text1(form)->geometry(), QRect(80, 48, 185, 41));
+    EXPECT_EQ(Text2(form)->geometry(), QRect(80, 96, 185, 41));
+    EXPECT_EQ(Command1(form)->geometry(), QRect(208, 8, 49, 33));
+    EXPECT_EQ(Command2(form)->geometry(), QRect(80, 8, 65, 33));
+    EXPECT_EQ(Label1(form)->geometry(), QRect(32, 56, 33, 25));
+    EXPECT_EQ(Label2(form)->geometry(), QRect(32, 104, 41, 25));
+    EXPECT_EQ(Command1(form)->text(), "QUIT");
+    EXPECT_EQ(Command2(form)->text(), "ReSend");
+    EXPECT_EQ(Label1(form)->text(), "In");
+    EXPECT_EQ(Label2(form)->text(), "Out");
+    EXPECT_EQ(Label1(form)->buddy(), Text1(form));
+    EXPECT_EQ(Label2(form)->buddy(), Text2(form));
+    EXPECT_EQ(Text1(form)->font().pointSize(), 18);
+    EXPECT_TRUE(Text1(form)->font().bold());
+    EXPECT_EQ(Label2(form)->font().pointSize(), 12);
+    EXPECT_TRUE(Text1(form)->text().isEmpty());
+    EXPECT_EQ(static_cast<int>(form.printedLines().size()), 0);
 }
 
 TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSend) {
-    Form1 form;
-    EXPECT_EQ(form.Text1->nextInFocusChain(), form.Command1);
-    EXPECT_EQ(form.Command1->nextInFocusChain(), form.Text2);
-    QWidget* afterOut = form.Text2->nextInFocusChain();
+    freqrelay::Relay relay;
+    Form1 form(relay);
+    EXPECT_EQ(Text1(form)->nextInFocusChain(), Command1(form));
+    EXPECT_EQ(Command1(form)->nextInFocusChain(), Text2(form));
+    QWidget* afterOut = Text2(form)->nextInFocusChain();
     while (afterOut->focusPolicy() == Qt::NoFocus) {
         afterOut = afterOut->nextInFocusChain();
     }
-    EXPECT_EQ(afterOut, form.Command2);
+    EXPECT_EQ(afterOut, Command2(form));
 }
 
 TEST(Form1Window, PrintedLinesMoveThePrintPositionAndSurviveARepaint) {
-    Form1 form;
+    freqrelay::Relay relay;
+    Form1 form(relay);
     form.Print("first");
     form.Print("");
-    EXPECT_EQ(form.printPosition(), 2);
-    const QImage blank = Form1().grab().toImage();
+    EXPECT_EQ(static_cast<int>(form.printedLines().size()), 2);
+    freqrelay::Relay other;
+    const QImage blank = Form1(other).grab().toImage();
     const QImage printed = form.grab().toImage();
     EXPECT_NE(printed, blank);  // "first" is drawn at the top left
     EXPECT_EQ(form.grab().toImage(), printed);
@@ -128,14 +131,14 @@ TEST(Form1Relay, AMissingFileSendsNothingUntilItAppears) {
     std::chrono::steady_clock::time_point written;
     ASSERT_TRUE(rig.run({rig.idle(600ms), rig.then([&] {
                              EXPECT_EQ(rig.lineHex(), "");
-                             EXPECT_EQ(rig.form.Text1->toolTip().toStdString(),
+                             EXPECT_EQ(Text1(rig.form)->toolTip().toStdString(),
                                        "Waiting for " + rig.file().string() + ": No such file or directory.");
                              rig.writeFile("7050000");
                              written = std::chrono::steady_clock::now();
                          }),
                          rig.waitForBytes(5)}));
     EXPECT_EQ(rig.lineHex(), "00 00 05 07 0A");
-    EXPECT_EQ(rig.form.Text1->toolTip(), "");
+    EXPECT_EQ(Text1(rig.form)->toolTip(), "");
     // Acted on within about half a second (plus this scenario's own pump).
     EXPECT_LT(std::chrono::steady_clock::now() - written, 800ms);
 }
@@ -235,7 +238,7 @@ TEST(Form1Relay, ALargeFileIsRelayedWithoutGrowingMemoryAndGivenBackAfter) {
                  }),
                  rig.waitForBytes(10), rig.then([&] {
                      afterFirst = residentKilobytes();
-                     EXPECT_EQ(rig.form.state.freqold.toText().size(), kSize);
+                     EXPECT_EQ(rig.relay.state.freqold.toText().size(), kSize);
                  }),
                  rig.idle(2500ms), rig.then([&] {
                      if (!kResidentMemoryIsMeaningful) {

@@ -4,6 +4,10 @@
 #include "ScopedPort1.h"
 #include "ui/Form1.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include <QProcess>
 #include <QStringList>
 
@@ -44,13 +48,27 @@ public:
     Action then(std::function<void()> step);
 
     PseudoTerminal pty;
-    freqrelay::Form1 form;
+    freqrelay::Relay relay;
+    freqrelay::Form1 form{relay};
 
 private:
     std::filesystem::path folder_;
     std::filesystem::path previousFolder_;
     std::string line_;
 };
+
+// The window's parts, found by their object names as the operator's tools
+// find them.
+inline QLineEdit* Text1(freqrelay::Form1& form) { return form.findChild<QLineEdit*>("Text1"); }
+inline QLineEdit* Text2(freqrelay::Form1& form) { return form.findChild<QLineEdit*>("Text2"); }
+inline QLabel* Label1(freqrelay::Form1& form) { return form.findChild<QLabel*>("Label1"); }
+inline QLabel* Label2(freqrelay::Form1& form) { return form.findChild<QLabel*>("Label2"); }
+inline QPushButton* Command1(freqrelay::Form1& form) { return form.findChild<QPushButton*>("Command1"); }
+inline QPushButton* Command2(freqrelay::Form1& form) { return form.findChild<QPushButton*>("Command2"); }
+// Whether Out is drawn as not sent (in red).
+inline bool outDrawnNotSent(freqrelay::Form1& form) {
+    return Text2(form)->palette().color(QPalette::Text) != form.palette().color(QPalette::Text);
+}
 
 // Starts the real program (or `starter`, which starts it) offscreen in
 // `folder`, with port 1 mapped to `port` through the environment.

@@ -219,7 +219,8 @@ int main(int argc, char** argv) {
     // The installed icon, and the desktop entry that goes with the window.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
     QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
-    freqrelay::Form1 form(file);
+    freqrelay::Relay relay(file);
+    freqrelay::Form1 form(relay);
     // Qt tells of the end of the Windows session only this way, and the
     // system ends the process right after: the port is closed at once.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });

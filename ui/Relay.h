@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/FileReader.h"
+#include "core/LoopHost.h"
+#include "core/RelayObserver.h"
+#include "core/RelayState.h"
+#include "serial/QtSerialControl.h"
+#include "serial/SendCommand.h"
+#include "ui/FileWatch.h"
+#include "ui/RelayLog.h"
+#include "ui/RelayView.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace freqrelay {
+
+// The frequency file, in the working directory, unless told otherwise.
+inline constexpr const char* kFrequencyFile = "ft1000file";
+
+// The relay at work: it owns the state, the frequency file, the serial
+// control and the log, runs the poll loop, and carries out the operator's
+// ReSend and QUIT. It tells its view what to show: Out is shown as not sent,
+// with the reason, while the command it shows is not on the line, and In's
+// note tells why the file cannot be read.
+class Relay final : private LoopHost, private RelayObserver {
+public:
+    // `frequencyFile` is read against the working directory of each poll.
+    explicit Relay(const std::string& frequencyFile = kFrequencyFile);
+    ~Relay() override;
+    Relay(const Relay&) = delete;
+    Relay& operator=(const Relay&) = delete;
+
+    void setView(RelayView& view) { view_ = &view; }
+    // Polls the frequency file until QUIT, then lets go of the file and port.
+    void run();
+    // QUIT: ends the loop and closes the file and the port.
+    void quit();
+    // ReSend: sends the last command again.
+    void reSend();
+    bool quitRequested() const override;
+
+    RelayState state;
+    QtSerialControl MSComm1;
+
+private:
+    void pump() override;
+    void pause(std::chrono::milliseconds duration) override;
+    void stepFailed(const StepFailure& failure) override;
+    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) override;
+    void commandSent(const std::string& command, const std::string& digits) override;
+    void textHasNoNumber(const std::string& file, const std::string& start) override;
+    void releaseFileAndPort() noexcept;
+
+    RelayView* view_ = nullptr;
+    FileReader file_;
+    FileWatch watch_;
+    RelayLog log_;
+    SendCommand sender_;
+    std::optional<std::chrono::steady_clock::time_point> lastCommandEnd_;
+    bool quit_ = false;
+};
+
+}  // namespace freqrelay
