@@ -1,5 +1,6 @@
 #include "LogLines.h"
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <QProcess>
 
@@ -19,6 +20,7 @@
 // The real program's command line.
 
 using namespace std::chrono_literals;
+using freqrelay::hexBytes;
 
 TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNorThePort) {
     struct Case {

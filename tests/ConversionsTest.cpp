@@ -155,7 +155,7 @@ TEST(DoubleText, OtherValuesHaveFifteenSignificantDigits) {
     EXPECT_DOUBLE_EQ(NumericValue(DoubleText(1.5e-5)), 1.5e-5);
 }
 
-TEST(TextParts, MiddleAndLeftPartCutLikeTheOldRuntime) {
+TEST(TextParts, MiddleAndLeftPartCutShortAndEmptyWithoutFailing) {
     EXPECT_EQ(Middle("14250000", 6, 2), "00");
     EXPECT_EQ(Middle("028500", 6, 2), "0");
     EXPECT_EQ(Middle("00", 6, 2), "");

@@ -1,4 +1,5 @@
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -18,6 +19,7 @@
 // in the Form1Relay suite.)
 
 using namespace std::chrono_literals;
+using freqrelay::hexBytes;
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 
 using namespace std::chrono_literals;
 using freqrelay::Form1;
+using freqrelay::hexBytes;
 
 namespace {
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/Encoder.h"
-
 #include <termios.h>
 #include <chrono>
 #include <string>
@@ -51,6 +49,3 @@ public:
 private:
     int slave_ = -1;
 };
-
-// "00 50 42 01 0A", for comparing what reached the line.
-using freqrelay::hexBytes;

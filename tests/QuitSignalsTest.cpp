@@ -1,4 +1,5 @@
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <QProcess>
 
@@ -14,6 +15,7 @@
 // The real program and the signals that end it.
 
 using namespace std::chrono_literals;
+using freqrelay::hexBytes;
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "LogLines.h"
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <QProcess>
 
@@ -15,6 +16,7 @@
 // The real program's log on standard error.
 
 using namespace std::chrono_literals;
+using freqrelay::hexBytes;
 
 // A port that cannot be opened is told once, names the device and the
 // system's reason, and is not told again at every retry, nor when the reason

@@ -1,5 +1,7 @@
 #include "RelayRig.h"
 
+#include "core/Encoder.h"
+
 #include <QTimer>
 
 #include <unistd.h>
@@ -58,7 +60,7 @@ void RelayRig::writeFile(const std::string& text) const {
 
 std::string RelayRig::lineHex() {
     line_ += pty.read(SIZE_MAX, std::chrono::milliseconds(0));
-    return hexBytes(line_);
+    return freqrelay::hexBytes(line_);
 }
 
 RelayRig::Action RelayRig::write(const std::string& text) {

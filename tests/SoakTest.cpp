@@ -1,4 +1,5 @@
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 #include <fstream>
 #include <iostream>
 #include <random>
+
+using freqrelay::hexBytes;
 
 // Thousands of changes relayed back to back through the real window to a
 // pseudo-terminal, every command checked byte for byte, and nothing (memory,
