@@ -48,12 +48,6 @@ void Encoder::runStep(EncodeStep step, RelayState& state, Display& display) {
     }
 }
 
-void Encoder::encode(RelayState& state, Display& display) {
-    for (int step = 0; step < kStepCount; ++step) {
-        runStep(static_cast<EncodeStep>(step), state, display);
-    }
-}
-
 std::string Encoder::outText(const RelayState& state) {
     return state.f4 + state.f3.toText() + state.f2.toText() + state.f1.toText();
 }

@@ -46,9 +46,6 @@ public:
     // the parse, on one beyond a double).
     static void runStep(EncodeStep step, RelayState& state, Display& display);
 
-    // All steps in order.
-    static void encode(RelayState& state, Display& display);
-
     // The Out text: the digits the command carries, from f1 to f4.
     static std::string outText(const RelayState& state);
 

@@ -1,3 +1,4 @@
+#include "EncodedState.h"
 #include "RecordingDisplay.h"
 #include "core/Encoder.h"
 #include "core/RelayFailure.h"
@@ -30,7 +31,7 @@ Encoded encodeText(const std::string& fileText) {
     Encoded result;
     result.state.h = "&H";
     result.state.freq = Variant(fileText);
-    Encoder::encode(result.state, result.display);
+    encodeAll(result.state, result.display);
     result.bytes = bytesOf(Encoder::buildCommand(result.state));
     return result;
 }
