@@ -77,6 +77,15 @@ int digitValue(char c, int radix) {
     return value < radix ? value : -1;
 }
 
+// The radix the letter after "&" names: H for hexadecimal, O for octal; 0
+// for any other letter, which starts no literal.
+int literalRadix(char letter) {
+    if (letter == 'H' || letter == 'h') {
+        return 16;
+    }
+    return letter == 'O' || letter == 'o' ? 8 : 0;
+}
+
 [[noreturn]] void throwOverflow(std::string_view text) {
     throw RelayFailure(FailureKind::Overflow, "overflow: the number in \"" + std::string(text) + "\" is out of range");
 }
@@ -184,16 +193,12 @@ double NumericValue(std::string_view text) {
     NumberCursor cursor(text);
     if (cursor.peek() == '&') {
         cursor.advance();
-        const char kind = cursor.peek();
-        if (kind == 'H' || kind == 'h') {
-            cursor.advance();
-            return radixLiteral(cursor, 16, text);
+        const int radix = literalRadix(cursor.peek());
+        if (radix == 0) {
+            return 0.0;
         }
-        if (kind == 'O' || kind == 'o') {
-            cursor.advance();
-            return radixLiteral(cursor, 8, text);
-        }
-        return 0.0;
+        cursor.advance();
+        return radixLiteral(cursor, radix, text);
     }
     return decimalNumber(cursor, text);
 }
@@ -202,8 +207,7 @@ bool StartsWithNumber(std::string_view text) {
     NumberCursor cursor(text);
     if (cursor.peek() == '&') {
         cursor.advance();
-        const char kind = cursor.peek();
-        const int radix = (kind == 'H' || kind == 'h') ? 16 : (kind == 'O' || kind == 'o') ? 8 : 0;
+        const int radix = literalRadix(cursor.peek());
         if (radix == 0) {
             return false;
         }

@@ -191,7 +191,8 @@ void QtSerialControl::open() {
     checkSettingsSupported();
     if (!port_.open(QIODevice::ReadWrite)) {
         const QString reason = port_.errorString();
-        fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program" : reasonOf(port_));
+        fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program"
+                                                     : systemReasonText(reason.toStdString()));
     }
     // The system raises RTS when the device opens; an interface that keys
     // the transmitter on RTS must see it lowered before anything else.

@@ -1,5 +1,7 @@
 #include "ui/FileWatch.h"
 
+#include "core/FileReader.h"
+
 #include <filesystem>
 #include <thread>
 
@@ -33,11 +35,8 @@ bool FileWatch::watching() {
     if (folder_ < 0 && watch_ >= 0) {
         // Resolved now, not at start: the path is read against the working
         // directory of each poll.
-        std::error_code error;
-        const auto folder = std::filesystem::absolute(path_, error).parent_path();
-        if (!error) {
-            folder_ = ::inotify_add_watch(watch_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR);
-        }
+        const auto folder = std::filesystem::path(absolutePath(path_)).parent_path();
+        folder_ = ::inotify_add_watch(watch_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR);
     }
 #endif
     return folder_ >= 0;

@@ -25,14 +25,18 @@ void writeLine(std::FILE* stream, const QByteArray& line) {
 }
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+#ifdef Q_OS_WIN
+    const QString line = qFormatLogMessage(type, context, message);
+    if (logFile != nullptr) {
+        writeLine(logFile, line.toUtf8() + '\n');
+    }
+    // Qt would send a window program's messages to the debugger only.
+    (void)systemHandler;
+    writeLine(stderr, line.toLocal8Bit() + '\n');
+#else
     if (logFile != nullptr) {
         writeLine(logFile, qFormatLogMessage(type, context, message).toUtf8() + '\n');
     }
-#ifdef Q_OS_WIN
-    // Qt would send a window program's messages to the debugger only.
-    (void)systemHandler;
-    writeLine(stderr, qFormatLogMessage(type, context, message).toLocal8Bit() + '\n');
-#else
     // Qt's own handler, so that the journal and QT_MESSAGE_PATTERN work as
     // for any Qt program.
     systemHandler(type, context, message);
