@@ -88,6 +88,13 @@ void QtSerialControl::fail(const std::string& reason) const {
     throw RelayFailure(FailureKind::Port, device() + ": " + reason);
 }
 
+void QtSerialControl::letGoAndFail(const std::string& reason) {
+    // The device is gone (an adapter pulled): this handle can never write
+    // again, so the next opening must start afresh.
+    forceClose();
+    fail(reason);
+}
+
 void QtSerialControl::setCommPort(std::int16_t port) {
     if (port_.isOpen()) {
         fail("port already open");
@@ -211,7 +218,15 @@ void QtSerialControl::setOutput(const std::string& data) {
     }
     const QByteArray bytes(data.data(), static_cast<qsizetype>(data.size()));
     if (port_.write(bytes) != bytes.size()) {
-        fail("write failed: " + reasonOf(port_));
+        // Newer Qt versions report a lost device here at once, where older
+        // ones buffered the bytes and failed while waiting for them below.
+        // Either way a handle that cannot write is let go of, so that the
+        // repeated step opens the port afresh.
+        const std::string reason = "write failed: " + reasonOf(port_);
+        if (port_.error() == QSerialPort::TimeoutError) {
+            fail(reason);
+        }
+        letGoAndFail(reason);
     }
     // Hand every byte to the system now, within a bounded time, so that a
     // stalled line is a failure and not a hang.
@@ -220,11 +235,7 @@ void QtSerialControl::setOutput(const std::string& data) {
             return port_.bytesToWrite() == 0;
         }
         if (port_.error() != QSerialPort::NoError && port_.error() != QSerialPort::TimeoutError) {
-            // The device is gone (an adapter pulled): this handle can never
-            // write again, so let go of it.
-            const std::string reason = "write failed: " + reasonOf(port_);
-            forceClose();
-            fail(reason);
+            letGoAndFail("write failed: " + reasonOf(port_));
         }
         port_.clearError();
         return false;
@@ -282,16 +293,12 @@ void QtSerialControl::drain() {
     const int fd = static_cast<int>(port_.handle());
     while (::tcdrain(fd) != 0) {
         if (errno != EINTR) {
-            const std::string reason = std::string("drain failed: ") + std::strerror(errno);
-            forceClose();  // the device is gone; its handle is of no more use
-            fail(reason);
+            letGoAndFail(std::string("drain failed: ") + std::strerror(errno));
         }
     }
 #elif defined(Q_OS_WIN)
     if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) {
-        const std::string reason = "drain failed: " + systemReasonText(qt_error_string().toStdString());
-        forceClose();
-        fail(reason);
+        letGoAndFail("drain failed: " + systemReasonText(qt_error_string().toStdString()));
     }
 #endif
 }

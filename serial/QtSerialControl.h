@@ -49,6 +49,7 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& reason) const;
+    [[noreturn]] void letGoAndFail(const std::string& reason);
     void checkSettingsSupported() const;
     void applySettings();
     void applyRts();
