@@ -9,6 +9,7 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <cerrno>
@@ -237,6 +238,11 @@ void QtSerialControl::setOutput(const std::string& data) {
         if (port_.error() != QSerialPort::NoError && port_.error() != QSerialPort::TimeoutError) {
             letGoAndFail("write failed: " + reasonOf(port_));
         }
+        // Newer Qt versions wait on a device that has gone without telling
+        // of it; the system's hang-up says so at once.
+        if (hungUp()) {
+            letGoAndFail("write failed: the device hung up");
+        }
         port_.clearError();
         return false;
     });
@@ -254,6 +260,15 @@ void QtSerialControl::close() {
     }
     drain();
     port_.close();
+}
+
+bool QtSerialControl::hungUp() const {
+#ifdef Q_OS_UNIX
+    pollfd line{static_cast<int>(port_.handle()), POLLOUT, 0};
+    return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
 }
 
 long QtSerialControl::queuedOutput() const {

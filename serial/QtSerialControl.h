@@ -56,6 +56,9 @@ private:
     void open();
     void close();
     void drain();
+    // Whether the system has hung the device up (an adapter pulled), so
+    // that nothing written to this handle will ever leave.
+    bool hungUp() const;
     // Bytes still in the driver's output queue; -1 when it cannot tell.
     long queuedOutput() const;
 
