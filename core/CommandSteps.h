@@ -13,6 +13,10 @@ public:
     virtual void runStep(int index) = 0;
     // What step `index` does, in plain words, for telling the operator.
     virtual std::string stepName(int index) const = 0;
+    // Gives up a command before it is on the line, letting go of the port
+    // if a step left it open. The command is on the line once every step
+    // but the last has run; the last lets go of the port.
+    virtual void abandon() noexcept = 0;
 };
 
 }  // namespace freqrelay

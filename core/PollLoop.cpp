@@ -48,6 +48,9 @@ void PollLoop::run() {
                 return;
             }
             host_.pause(kPollPause);
+            if (at.step == Step::Send) {
+                at = afreshIfStale(at);
+            }
             // Otherwise `at` is unchanged: the failed step runs again.
         }
         // QUIT is only ever asked for inside a pump; the loop goes no further.
@@ -142,6 +145,40 @@ void PollLoop::noteSuccess(Position at) {
     if (at.step == Step::Send && at.index + 1 == sender_.stepCount() && observer_ != nullptr) {
         observer_->commandSent(state_.fr.toText(), Encoder::outText(state_));
     }
+}
+
+PollLoop::Position PollLoop::afreshIfStale(Position failed) {
+    if (failed.index + 1 >= sender_.stepCount()) {
+        return failed;  // the command is on the line; only the port is left to let go of
+    }
+    // Read as the poll reads it. A file that cannot be read now, or is
+    // caught empty by its writer, tells nothing: the step is repeated.
+    std::string now;
+    try {
+        file_.open();
+        while (!file_.atEnd()) {
+            file_.readInto(now);
+        }
+        file_.close();
+    } catch (const RelayFailure&) {
+        file_.close();
+        return failed;
+    } catch (const std::bad_alloc&) {
+        file_.close();
+        return failed;
+    }
+    if (now.empty() || now == state_.freqold.text()) {
+        return failed;
+    }
+    // The radio would be sent to a frequency nothing asks for any more, and
+    // then to the new one: the stale command goes, and the new text is
+    // taken as if the poll had just read it.
+    if (observer_ != nullptr) {
+        observer_->commandDropped(Encoder::outText(state_), LeftPart(now, Encoder::kInterpretedLength));
+    }
+    sender_.abandon();
+    std::swap(state_.freq.text(), now);
+    return {Step::Store};
 }
 
 void PollLoop::warnIfNoNumber() const {

@@ -17,10 +17,12 @@ namespace freqrelay {
 
 // Reads the frequency file about four times a second and, whenever its whole
 // text has changed, encodes and sends it. Every failing step is repeated
-// after a pump and a pause, exactly that step and not the iteration, with two
-// exceptions: an overflow of the number, which repeating cannot cure,
-// abandons the iteration and the file is polled again; and a failed read
-// lets go of the file, which is then opened and read again from the start.
+// after a pump and a pause, exactly that step and not the iteration, with
+// three exceptions: an overflow of the number, which repeating cannot cure,
+// abandons the iteration and the file is polled again; a failed read lets go
+// of the file, which is then opened and read again from the start; and a
+// command that cannot be sent yet is dropped once the file holds another
+// text, which is then encoded and sent instead.
 class PollLoop {
 public:
     // One step of an iteration; Encode and Send hold several steps each.
@@ -58,6 +60,10 @@ private:
     void noteSuccess(Position at);
     // runStep, with running out of memory raised as a failure of the step.
     Position runStepOrFail(Position at);
+    // The position to repeat the failed sending step `failed` from: the
+    // start of a new iteration's encoding when the file holds another text
+    // than the one being sent, `failed` otherwise.
+    Position afreshIfStale(Position failed);
     static void releaseText(Variant& field);
     void warnIfNoNumber() const;
 

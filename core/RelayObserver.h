@@ -30,6 +30,10 @@ public:
     virtual void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) = 0;
     // `command` is the five bytes written and drained; `digits` is Out.
     virtual void commandSent(const std::string& command, const std::string& digits) = 0;
+    // The command for `digits`, not yet on the line, was given up: the file
+    // has come to hold another text since, whose interpreted start is
+    // `start`.
+    virtual void commandDropped(const std::string& digits, const std::string& start) = 0;
     // A changed text whose interpreted start (`start`) holds no number, so
     // that zeros are sent for it.
     virtual void textHasNoNumber(const std::string& file, const std::string& start) = 0;

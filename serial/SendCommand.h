@@ -34,6 +34,8 @@ public:
     int stepCount() const override { return kStepCount; }
     void runStep(int index) override { run(static_cast<SendStep>(index)); }
     std::string stepName(int index) const override { return nameOf(static_cast<SendStep>(index)); }
+    // Closes a port left open at once, dropping what it still holds.
+    void abandon() noexcept override { control_.forceClose(); }
 
     void run(SendStep step);
     // Each step in plain words, for telling the operator.

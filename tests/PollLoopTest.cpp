@@ -57,6 +57,7 @@ struct Rig : LoopHost, TextFile, CommandSteps, RelayObserver {
     // CommandSteps: eleven steps, the command is taken at the tenth.
     int stepCount() const override { return 11; }
     std::string stepName(int index) const override { return "send" + std::to_string(index); }
+    void abandon() noexcept override { trace.push_back("abandon"); }
 
     // RelayObserver
     void stepFailed(const StepFailure& failure) override {
@@ -69,6 +70,9 @@ struct Rig : LoopHost, TextFile, CommandSteps, RelayObserver {
     }
     void textHasNoNumber(const std::string& file, const std::string& start) override {
         events.push_back("no number in " + file + ": " + start);
+    }
+    void commandDropped(const std::string& digits, const std::string& start) override {
+        events.push_back("dropped " + digits + ", the file holds " + start);
     }
     void commandSent(const std::string& command, const std::string& digits) override {
         events.push_back("sent " + hexBytes(command) + " " + digits);
@@ -249,6 +253,54 @@ TEST(PollLoop, AFailedSendStepIsRepeatedAndTheCommandGoesOutOnce) {
     EXPECT_EQ(rig.events, (std::vector<std::string>{"failed send7: fake: send7 failed",
                                                     "cleared send7 after 4 tries, last fake: send7 failed",
                                                     "sent 00 50 42 01 0A 1425000"}));
+}
+
+// The port is gone while the file changes twice (and is caught empty once
+// by its writer): only the frequency the file holds when the port is back
+// reaches the radio, and In and Out show each new text meanwhile. A command
+// already on the line when only letting go of the port fails is not dropped.
+TEST(PollLoop, ACommandTheFileHasLeftWhileItsSendingIsRepeatedIsDroppedForTheNewText) {
+    struct Case {
+        const char* failing;
+        std::vector<std::string> sent;
+        std::vector<std::string> in;
+        std::vector<std::string> events;
+        long dropped;
+    };
+    for (const Case& scenario : {
+             Case{"send7",
+                  {"00 00 30 07 0A"},
+                  {"7100000", "7200000", "7300000"},
+                  {"failed send7: fake: send7 failed", "dropped 7100000, the file holds 7200000\r",
+                   "dropped 7200000, the file holds 7300000\r", "cleared send7 after 9 tries, last fake: send7 failed",
+                   "sent 00 00 30 07 0A 7300000"},
+                  2},
+             Case{"send10",
+                  {"00 00 10 07 0A", "00 00 30 07 0A"},
+                  {"7100000", "7300000"},
+                  {"failed send10: fake: send10 failed", "cleared send10 after 9 tries, last fake: send10 failed",
+                   "sent 00 00 10 07 0A 7100000", "sent 00 00 30 07 0A 7300000"},
+                  0},
+         }) {
+        SCOPED_TRACE(scenario.failing);
+        Rig rig;
+        rig.content = "7100000";
+        rig.failures[scenario.failing] = 8;
+        rig.run([&](int pump) {
+            if (pump == 3)
+                rig.content = "7200000\r\n";
+            if (pump == 4)
+                rig.content = "";
+            if (pump == 5)
+                rig.content = "7300000\r\n";
+            rig.quit = pump == 14;
+        });
+        EXPECT_EQ(rig.sent, scenario.sent);
+        EXPECT_EQ(rig.display.in, scenario.in);
+        EXPECT_EQ(rig.display.out, scenario.in);
+        EXPECT_EQ(rig.events, scenario.events);
+        EXPECT_EQ(std::count(rig.trace.begin(), rig.trace.end(), std::string("abandon")), scenario.dropped);
+    }
 }
 
 TEST(PollLoop, AStepFailingForAlternatingReasonsIsOneEpisodeToldOnce) {

@@ -100,6 +100,10 @@ void Relay::commandSent(const std::string& command, const std::string& digits) {
                        QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString() + ".");
 }
 
+// Out stays drawn as not sent: the new text's command is not on the line
+// either.
+void Relay::commandDropped(const std::string& digits, const std::string& start) { log_.commandDropped(digits, start); }
+
 void Relay::textHasNoNumber(const std::string& file, const std::string& start) { log_.textHasNoNumber(file, start); }
 
 bool Relay::quitRequested() const { return quit_ || QuitSignals::received(); }

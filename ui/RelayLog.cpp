@@ -111,6 +111,13 @@ void RelayLog::commandSent(const std::string& command, const std::string& digits
                                            q(hexBytes(command)), q(digits), q(device_()));
 }
 
+void RelayLog::commandDropped(const std::string& digits, const std::string& start) {
+    // A line end within the start is no part of the frequency.
+    const std::string text = start.substr(0, start.find_last_not_of(" \t\r\n") + 1);
+    qCInfo(relayLog).noquote()
+        << QStringLiteral("dropped the command for %1: the file now holds %2").arg(q(digits), q(text));
+}
+
 void RelayLog::textHasNoNumber(const std::string& file, const std::string& start) {
     qCWarning(relayLog).noquote()
         << QStringLiteral("%1: \"%2\" has no number at its start; sending 0").arg(q(file), q(start));

@@ -33,6 +33,7 @@ public:
     void stepFailed(const StepFailure& failure) override;
     void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) override;
     void commandSent(const std::string& command, const std::string& digits) override;
+    void commandDropped(const std::string& digits, const std::string& start) override;
     void textHasNoNumber(const std::string& file, const std::string& start) override;
 
 private:
