@@ -75,3 +75,29 @@ TEST(QuitSignals, ASignalIgnoredAtTheStartStaysIgnored) {
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
 }
+
+// Standard error a pipe whose reader has gone, as with `2>&1 | head -1`:
+// every log line fails to be written, and the relay goes on relaying.
+TEST(QuitSignals, ALogReaderThatHasGoneDoesNotEndTheRelay) {
+    PseudoTerminal pty;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const int readerless = ends[1];
+    QProcess program;
+    program.setChildProcessModifier([readerless] {
+        ::signal(SIGPIPE, SIG_DFL);  // as a shell starts it
+        ::dup2(readerless, STDERR_FILENO);
+    });
+    startRelayProgram(program, rig.folder(), pty.slavePath());
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    rig.writeFile("7050000");
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
+    ::close(readerless);
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}

@@ -63,6 +63,12 @@ void QuitSignals::install() {
 #ifdef SIGHUP
     installUnlessIgnored(SIGHUP);
 #endif
+#ifdef SIGPIPE
+    // A log reader that has gone (a pipe to head, a FIFO's reader) makes a
+    // write fail with EPIPE, which the log handles; the signal's default
+    // would end the relay instead.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 bool QuitSignals::received() noexcept { return quitSignal != 0; }

@@ -8,6 +8,7 @@ namespace freqrelay {
 // second SIGINT or SIGTERM while the relay is ending ends it at once. SIGINT
 // and SIGHUP are left alone when the relay was started with them ignored.
 // On Windows, Ctrl+C, Ctrl+Break and closing the console window do the same.
+// SIGPIPE is ignored: a log whose reader has gone must not end the relay.
 class QuitSignals {
 public:
     static void install();
