@@ -1,22 +1,59 @@
 #include "LogLines.h"
 #include "RelayRig.h"
 #include "core/Encoder.h"
+#include "ui/LogFile.h"
 
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <regex>
+#include <sstream>
 #include <thread>
 
-// The real program's log on standard error.
+// The real program's log on standard error and in the --log file.
 
 using namespace std::chrono_literals;
 using freqrelay::hexBytes;
+
+namespace {
+
+std::string contentsOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Waits up to `wait` for the file at `path` to hold `text`.
+bool waitForText(const std::filesystem::path& path, const std::string& text, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (contentsOf(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// The write calls this thread has made so far.
+long writeCalls() {
+    std::ifstream io("/proc/thread-self/io");
+    std::string field;
+    long count = -1;
+    while (io >> field && field != "syscw:") {
+    }
+    io >> count;
+    return count;
+}
+
+}  // namespace
 
 // A port that cannot be opened is told once, names the device and the
 // system's reason, and is not told again at every retry, nor when the reason
@@ -105,4 +142,118 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
         EXPECT_TRUE(program.waitForFinished(5000));
         EXPECT_EQ(program.exitCode(), 0);
     }
+}
+
+// The log file spans weeks and is rotated under the running relay: each of
+// its lines is dated (standard error keeps its form), and after a rename, a
+// deletion or a truncation, the next lines go to the file its name leads to
+// then, created with the old file's mode.
+TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
+    PseudoTerminal pty;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const auto log = rig.folder() / "relay.log";
+    std::ofstream{log};
+    // Wider than the umask lets a new file be.
+    const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read | std::filesystem::perms::group_write;
+    std::filesystem::permissions(log, mode);
+    const std::regex dated(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d .+)");
+    QProcess program;
+    startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.log"});
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    LogLines standardError(program);
+    EXPECT_TRUE(standardError.waitFor({"sent 00 50 42 01 0A"}, 1s)) << standardError.all().toStdString();
+    ASSERT_TRUE(waitForText(log, "sent 00 50 42 01 0A", 1s)) << contentsOf(log);
+    std::istringstream lines(contentsOf(log));
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, dated)) << line;
+    }
+
+    struct Rotation {
+        const char* name;
+        std::function<void()> rotate;
+        const char* frequency;
+        const char* sent;
+    };
+    for (const Rotation& rotation : {
+             Rotation{"renamed", [&] { std::filesystem::rename(log, rig.folder() / "relay.log.1"); }, "7050000",
+                      "sent 00 00 05 07 0A"},
+             Rotation{"deleted", [&] { std::filesystem::remove(log); }, "3500000", "sent 00 00 50 03 0A"},
+             Rotation{"copied and truncated", [&] { std::filesystem::resize_file(log, 0); }, "14250000",
+                      "sent 00 50 42 01 0A"},
+         }) {
+        SCOPED_TRACE(rotation.name);
+        rotation.rotate();
+        rig.writeFile(rotation.frequency);
+        EXPECT_EQ(pty.read(5, 5s).size(), 5u);
+        EXPECT_TRUE(waitForText(log, rotation.sent, 1s)) << contentsOf(log);
+        EXPECT_EQ(std::filesystem::status(log).permissions(), mode);
+        // From its first byte on: no gap where the old end was.
+        const std::string text = contentsOf(log);
+        EXPECT_TRUE(std::regex_match(text.substr(0, text.find('\n')), dated)) << text;
+    }
+    EXPECT_EQ(contentsOf(rig.folder() / "relay.log.1").find("sent 00 00 05 07 0A"), std::string::npos);
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+// A log that cannot take its lines (here a FIFO whose reader has gone; a
+// full disk alike) is told once on standard error with the reason, the relay
+// relays on, and when writing works again a line says how many were lost.
+TEST(RelayLog, ALogThatCannotBeWrittenIsToldOnceAndItsEndWithTheLinesLost) {
+    PseudoTerminal pty;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const auto fifo = rig.folder() / "relay.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QProcess program;
+    startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.fifo"});
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    LogLines log(program);
+    ASSERT_TRUE(log.waitFor({"sent 00 50 42 01 0A"}, 1s));
+
+    ::close(reader);
+    rig.writeFile("7050000");
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
+    rig.writeFile("3500000");
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 50 03 0A");
+    EXPECT_TRUE(log.waitFor({"sent 00 00 50 03 0A"}, 1s));
+    const QString failed = "relay.fifo failed: Broken pipe; its lines are lost until it works again";
+    EXPECT_EQ(log.now().filter(failed).size(), 1) << log.all().toStdString();
+
+    reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    rig.writeFile("14250000");
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+    EXPECT_TRUE(log.waitFor({"relay.fifo works again", "2 lines were lost", "Broken pipe"}, 1s))
+        << log.all().toStdString();
+    std::string read;
+    char buffer[4096];
+    for (ssize_t got = 0; (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
+        read.append(buffer, static_cast<std::size_t>(got));
+    }
+    const auto worksAgain = read.find("relay.fifo works again");
+    EXPECT_NE(worksAgain, std::string::npos) << read;
+    EXPECT_NE(read.find("sent 00 50 42 01 0A", worksAgain), std::string::npos) << read;
+    ::close(reader);
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Two relays may share one log: a long line goes out in one write, so that
+// it cannot tear into the other's lines.
+TEST(RelayLog, ALongLineGoesToTheLogFileInOneWrite) {
+    RelayRig rig;  // for its folder
+    const auto path = rig.folder() / "relay.log";
+    freqrelay::LogFile file;
+    std::string reason;
+    ASSERT_TRUE(file.open(path.string(), reason)) << reason;
+    const std::string line = std::string(10000, 'x') + '\n';
+    const long before = writeCalls();
+    ASSERT_TRUE(file.append(line, reason)) << reason;
+    EXPECT_EQ(writeCalls() - before, 1);
+    EXPECT_EQ(contentsOf(path), line);
 }

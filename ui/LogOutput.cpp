@@ -1,12 +1,21 @@
 #include "ui/LogOutput.h"
 
+#include "core/FileReader.h"
+#include "ui/LogFile.h"
+#include "ui/RelayLog.h"
+
 #include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
 
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -16,31 +25,121 @@ namespace freqrelay {
 
 namespace {
 
-std::FILE* logFile = nullptr;
 QtMessageHandler systemHandler = nullptr;
 
+// The --log file, and its own failures (a full disk, a FIFO whose reader has
+// gone): told once when they start and once when writing works again, as
+// the relay's steps are.
+struct LogFileOutput {
+    LogFile file;
+    std::string name;  // its absolute path, as its failures name it
+    std::mutex mutex;
+    bool failing = false;
+    int lostLines = 0;
+    std::string reason;
+    std::chrono::steady_clock::time_point since;
+};
+// Never destroyed: Qt may log while the program's static objects are.
+LogFileOutput* logFile = nullptr;
+
+#ifdef Q_OS_WIN
 void writeLine(std::FILE* stream, const QByteArray& line) {
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stream);
     std::fflush(stream);
+}
+#endif
+
+// A line of the log's own, in the relay's category, on standard error.
+void tellOnStandardError(const QString& message) {
+    const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
+#ifdef Q_OS_WIN
+    writeLine(stderr, qFormatLogMessage(QtWarningMsg, context, message).toLocal8Bit() + '\n');
+#else
+    systemHandler(QtWarningMsg, context, message);
+#endif
+}
+
+// A log file spans weeks and is read beside other systems' logs: each line
+// carries its local date and time with milliseconds and the UTC offset.
+// (Qt's ISO form gives no offset for local time, and "Z" for an offset of 0.)
+std::string dated(const QString& line) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offsetMinutes = now.offsetFromUtc() / 60;
+    const int minutes = std::abs(offsetMinutes);
+    const QString stamp =
+        QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
+        (offsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+        QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return (stamp + QLatin1Char(' ') + line + QLatin1Char('\n')).toUtf8().toStdString();
+}
+
+void appendToLogFile(LogFileOutput& log, const QString& line) {
+    const std::lock_guard<std::mutex> lock(log.mutex);
+    std::string reason;
+    if (log.failing) {
+        const QString lost = log.lostLines == 1 ? QStringLiteral("1 line was lost")
+                                                : QStringLiteral("%1 lines were lost").arg(log.lostLines);
+        const QString worksAgain =
+            QStringLiteral("writing the log %1 works again, after %2 s; %3; the last failure was: %4")
+                .arg(readable(log.name))
+                .arg(std::chrono::duration<double>(std::chrono::steady_clock::now() - log.since).count(), 0, 'f', 1)
+                .arg(lost, readable(log.reason));
+        const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
+        if (!log.file.append(dated(qFormatLogMessage(QtWarningMsg, context, worksAgain)), reason)) {
+            ++log.lostLines;
+            log.reason = reason;
+            return;
+        }
+        log.failing = false;
+        tellOnStandardError(worksAgain);
+    }
+    if (!log.file.append(dated(line), reason)) {
+        if (!log.failing) {
+            log.failing = true;
+            log.lostLines = 0;
+            log.since = std::chrono::steady_clock::now();
+            tellOnStandardError(QStringLiteral("writing the log %1 failed: %2; its lines are lost until it works again")
+                                    .arg(readable(log.name), readable(reason)));
+        }
+        ++log.lostLines;
+        log.reason = reason;
+    }
 }
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
 #ifdef Q_OS_WIN
     const QString line = qFormatLogMessage(type, context, message);
     if (logFile != nullptr) {
-        writeLine(logFile, line.toUtf8() + '\n');
+        appendToLogFile(*logFile, line);
     }
     // Qt would send a window program's messages to the debugger only.
     (void)systemHandler;
     writeLine(stderr, line.toLocal8Bit() + '\n');
 #else
     if (logFile != nullptr) {
-        writeLine(logFile, qFormatLogMessage(type, context, message).toUtf8() + '\n');
+        appendToLogFile(*logFile, qFormatLogMessage(type, context, message));
     }
     // Qt's own handler, so that the journal and QT_MESSAGE_PATTERN work as
     // for any Qt program.
     systemHandler(type, context, message);
 #endif
+}
+
+// Whether `log` is the frequency file: the same file, also through a link,
+// or the same path when it does not exist yet. A log there would feed the
+// relay its own lines.
+bool isTheFrequencyFile(const std::string& log, const std::string& frequencyFile) {
+    std::error_code error;
+    if (std::filesystem::equivalent(log, frequencyFile, error)) {
+        return true;
+    }
+    const auto resolved = [](const std::string& path) {
+        std::error_code ignored;
+        const auto absolute = std::filesystem::absolute(path, ignored).lexically_normal();
+        auto canonical = std::filesystem::weakly_canonical(absolute, ignored);
+        return ignored ? absolute : canonical;
+    };
+    return resolved(log) == resolved(frequencyFile);
 }
 
 #ifdef Q_OS_WIN
@@ -68,16 +167,18 @@ void LogOutput::attachToParentConsole() {
 #endif
 }
 
-bool LogOutput::appendTo(const std::string& path, std::string& reason) {
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    if (file == nullptr) {
-        reason = std::strerror(errno);
+bool LogOutput::appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+    if (isTheFrequencyFile(path, frequencyFile)) {
+        reason = "it is the frequency file, which the relay reads";
         return false;
     }
-    if (logFile != nullptr) {
-        std::fclose(logFile);
+    auto log = std::make_unique<LogFileOutput>();
+    if (!log->file.open(path, reason)) {
+        return false;
     }
-    logFile = file;
+    log->name = absolutePath(path);
+    // Set once, before any thread but this one logs.
+    logFile = log.release();
     return true;
 }
 

@@ -14,9 +14,10 @@ public:
     // Windows: takes the starting shell's console for standard output and
     // error where they lead nowhere. Elsewhere nothing is needed.
     static void attachToParentConsole();
-    // Appends every later log line to `path` as well; false, with the
-    // reason, when the file cannot be opened for appending.
-    static bool appendTo(const std::string& path, std::string& reason);
+    // Appends every later log line to `path` as well, dated; false, with
+    // the reason, when it cannot be opened for appending, is no place for a
+    // log, or is `frequencyFile` itself.
+    static bool appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason);
     // Routes Qt's log messages through this output.
     static void install();
 };

@@ -184,11 +184,13 @@ int main(int argc, char** argv) {
         listPorts();
         return 0;
     }
+    const std::string file =
+        parser.isSet(fileOption) ? bytesOf(parser.value(fileOption)) : std::string(freqrelay::kFrequencyFile);
     freqrelay::LogOutput::install();
     if (parser.isSet(logOption)) {
         const std::string logFile = bytesOf(parser.value(logOption));
         std::string reason;
-        if (!freqrelay::LogOutput::appendTo(logFile, reason)) {
+        if (!freqrelay::LogOutput::appendTo(logFile, file, reason)) {
             print(stderr, QStringLiteral("freqrelay: cannot open the log %1: %2\n")
                               .arg(freqrelay::readable(logFile), freqrelay::readable(reason)));
             return 2;
@@ -202,8 +204,6 @@ int main(int argc, char** argv) {
         qputenv("FREQRELAY_PORT1", QByteArray::fromStdString(bytesOf(parser.value(portOption))));
         mappedBy = "--port";
     }
-    const std::string file =
-        parser.isSet(fileOption) ? bytesOf(parser.value(fileOption)) : std::string(freqrelay::kFrequencyFile);
 
     useOffscreenWithoutDisplay();
     if (const std::string display = unreachableDisplay(); !display.empty()) {

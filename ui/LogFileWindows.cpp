@@ -1,0 +1,45 @@
+#include "ui/LogFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace freqrelay {
+
+struct LogFile::Handle {
+    std::FILE* stream = nullptr;
+};
+
+LogFile::LogFile() : handle_(std::make_unique<Handle>()) {}
+
+LogFile::~LogFile() {
+    if (handle_->stream != nullptr) {
+        std::fclose(handle_->stream);
+    }
+}
+
+bool LogFile::open(const std::string& path, std::string& reason) {
+    std::FILE* stream = std::fopen(path.c_str(), "a");
+    if (stream == nullptr) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    if (handle_->stream != nullptr) {
+        std::fclose(handle_->stream);
+    }
+    handle_->stream = stream;
+    path_ = path;
+    return true;
+}
+
+bool LogFile::append(const std::string& line, std::string& reason) {
+    const bool whole = std::fwrite(line.data(), 1, line.size(), handle_->stream) == line.size();
+    if (std::fflush(handle_->stream) != 0 || !whole) {
+        reason = std::strerror(errno);
+        std::clearerr(handle_->stream);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace freqrelay
