@@ -163,8 +163,8 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.log"});
     EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
     LogLines standardError(program);
-    EXPECT_TRUE(standardError.waitFor({"sent 00 50 42 01 0A"}, 1s)) << standardError.all().toStdString();
-    ASSERT_TRUE(waitForText(log, "sent 00 50 42 01 0A", 1s)) << contentsOf(log);
+    EXPECT_TRUE(standardError.waitFor({"sent 00 50 42 01 0A"}, 2s)) << standardError.all().toStdString();
+    ASSERT_TRUE(waitForText(log, "sent 00 50 42 01 0A", 2s)) << contentsOf(log);
     std::istringstream lines(contentsOf(log));
     for (std::string line; std::getline(lines, line);) {
         EXPECT_TRUE(std::regex_match(line, dated)) << line;
@@ -187,7 +187,7 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
         rotation.rotate();
         rig.writeFile(rotation.frequency);
         EXPECT_EQ(pty.read(5, 5s).size(), 5u);
-        EXPECT_TRUE(waitForText(log, rotation.sent, 1s)) << contentsOf(log);
+        EXPECT_TRUE(waitForText(log, rotation.sent, 2s)) << contentsOf(log);
         EXPECT_EQ(std::filesystem::status(log).permissions(), mode);
         // From its first byte on: no gap where the old end was.
         const std::string text = contentsOf(log);
@@ -213,21 +213,21 @@ TEST(RelayLog, ALogThatCannotBeWrittenIsToldOnceAndItsEndWithTheLinesLost) {
     startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.fifo"});
     EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
     LogLines log(program);
-    ASSERT_TRUE(log.waitFor({"sent 00 50 42 01 0A"}, 1s));
+    ASSERT_TRUE(log.waitFor({"sent 00 50 42 01 0A"}, 2s));
 
     ::close(reader);
     rig.writeFile("7050000");
     EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
     rig.writeFile("3500000");
     EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 50 03 0A");
-    EXPECT_TRUE(log.waitFor({"sent 00 00 50 03 0A"}, 1s));
+    EXPECT_TRUE(log.waitFor({"sent 00 00 50 03 0A"}, 2s));
     const QString failed = "relay.fifo failed: Broken pipe; its lines are lost until it works again";
     EXPECT_EQ(log.now().filter(failed).size(), 1) << log.all().toStdString();
 
     reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     rig.writeFile("14250000");
     EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
-    EXPECT_TRUE(log.waitFor({"relay.fifo works again", "2 lines were lost", "Broken pipe"}, 1s))
+    EXPECT_TRUE(log.waitFor({"relay.fifo works again", "2 lines were lost", "Broken pipe"}, 2s))
         << log.all().toStdString();
     std::string read;
     char buffer[4096];
