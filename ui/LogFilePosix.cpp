@@ -127,22 +127,22 @@ bool LogFile::append(const std::string& line, std::string& reason) {
     if (S_ISREG(handle_->opened.st_mode) && !handle_->followRotation(path_, reason)) {
         return false;
     }
+    // One write for the whole line. Only a write cut short (a disk filling
+    // up) is finished by another, which also tells why it stopped.
     const std::string whole = handle_->torn ? '\n' + line : line;
-    ssize_t written = 0;
-    do {
-        written = ::write(handle_->descriptor, whole.data(), whole.size());
-    } while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(whole.size())) {
-        handle_->torn = false;
-        return true;
+    std::size_t done = 0;
+    while (done < whole.size()) {
+        const ssize_t written = ::write(handle_->descriptor, whole.data() + done, whole.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written == 0 || errno != EINTR) {
+            reason = written == 0 ? "nothing could be written" : std::strerror(errno);
+            handle_->torn = handle_->torn || done > 0;
+            return false;
+        }
     }
-    if (written < 0) {
-        reason = std::strerror(errno);
-    } else {
-        reason = "only " + std::to_string(written) + " of its " + std::to_string(whole.size()) + " bytes were written";
-        handle_->torn = handle_->torn || written > 0;
-    }
-    return false;
+    handle_->torn = false;
+    return true;
 }
 
 }  // namespace freqrelay
