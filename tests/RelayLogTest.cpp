@@ -4,6 +4,7 @@
 #include "ui/LogFile.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,26 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Standard error (here a pipe) and /dev/null are logs like a file.
+TEST(RelayLog, StandardErrorAndDevNullMayBeTheLogFile) {
+    for (const char* log : {"/dev/stderr", "/dev/null"}) {
+        SCOPED_TRACE(log);
+        PseudoTerminal pty;
+        RelayRig rig;
+        rig.writeFile("14250000");
+        QProcess program;
+        startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", log});
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        program.terminate();
+        ASSERT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
+        const QRegularExpression datedSent(R"(^\d{4}-\d\d-\d\dT\S+ freqrelay\.relay: .* sent )",
+                                           QRegularExpression::MultilineOption);
+        const bool datedOnStandardError = QString::fromUtf8(program.readAllStandardError()).contains(datedSent);
+        EXPECT_EQ(datedOnStandardError, std::string(log) == "/dev/stderr");
+    }
 }
 
 // A log that cannot take its lines (here a FIFO whose reader has gone; a
