@@ -260,6 +260,60 @@ std::string Middle(std::string_view text, std::size_t start, std::size_t length)
 
 std::string LeftPart(std::string_view text, std::size_t length) { return std::string(text.substr(0, length)); }
 
+std::string LeftPartAfterMark(std::string_view text, std::size_t length) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+    constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
+    if (text.starts_with(kUtf8Mark)) {
+        return LeftPart(text.substr(kUtf8Mark.size()), length);
+    }
+    const bool little = text.starts_with(kUtf16LittleMark);
+    if (!little && !text.starts_with(kUtf16BigMark)) {
+        return LeftPart(text, length);
+    }
+    // A last odd byte is half a unit still being written: it is left out.
+    const std::string_view units = text.substr(2);
+    const auto unitAt = [&](std::size_t at) -> char32_t {
+        const auto first = static_cast<unsigned char>(units[at]);
+        const auto second = static_cast<unsigned char>(units[at + 1]);
+        return little ? char32_t(first | second << 8) : char32_t(first << 8 | second);
+    };
+    const auto isHigh = [](char32_t unit) {
+        return unit >= 0xD800 && unit <= 0xDBFF;
+    };
+    const auto isLow = [](char32_t unit) {
+        return unit >= 0xDC00 && unit <= 0xDFFF;
+    };
+    std::string decoded;
+    std::size_t at = 0;
+    for (std::size_t characters = 0; characters < length && at + 1 < units.size(); ++characters) {
+        char32_t code = unitAt(at);
+        at += 2;
+        if (isHigh(code) && at + 1 < units.size() && isLow(unitAt(at))) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unitAt(at) - 0xDC00);
+            at += 2;
+        } else if (isHigh(code) || isLow(code)) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            decoded += static_cast<char>(code);
+        } else if (code < 0x800) {
+            decoded += static_cast<char>(0xC0 | code >> 6);
+            decoded += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            decoded += static_cast<char>(0xE0 | code >> 12);
+            decoded += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            decoded += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            decoded += static_cast<char>(0xF0 | code >> 18);
+            decoded += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+            decoded += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            decoded += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return decoded;
+}
+
 std::string CodeChar(std::int32_t code) {
     if (code < 0 || code > 255) {
         throw RelayFailure(FailureKind::Overflow, "character code " + LongText(code) + " is outside 0 to 255");

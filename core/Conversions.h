@@ -36,6 +36,14 @@ std::string Middle(std::string_view text, std::size_t start, std::size_t length)
 // The first `length` characters, or the whole text when it is shorter.
 std::string LeftPart(std::string_view text, std::size_t length);
 
+// The first `length` characters of a file's text, as LeftPart takes them,
+// but after a byte-order mark, which editors such as Notepad put in front
+// and which is no text. After a UTF-8 mark the bytes are taken as they are;
+// after a UTF-16 mark (little- or big-endian) the text is decoded and its
+// first `length` characters are given as UTF-8, a broken pair as U+FFFD.
+// A text without a mark is LeftPart's.
+std::string LeftPartAfterMark(std::string_view text, std::size_t length);
+
 // One character whose 8-bit code is `code` (0 to 255).
 std::string CodeChar(std::int32_t code);
 

@@ -17,7 +17,7 @@ void Encoder::runStep(EncodeStep step, RelayState& state, Display& display) {
     switch (step) {
     case EncodeStep::CutToInterpretedLength: {
         std::string& text = state.freq.text();  // no copy of a large file's text
-        text = LeftPart(text, kInterpretedLength);
+        text = LeftPartAfterMark(text, kInterpretedLength);
         break;
     }
     case EncodeStep::ReadNumber: state.freqflo = NumericValue(state.freq.toText()); break;

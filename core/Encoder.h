@@ -10,7 +10,7 @@ namespace freqrelay {
 // The encoding's assignments, in their order: each is one step, so that a
 // failed one can be repeated on its own.
 enum class EncodeStep {
-    CutToInterpretedLength,  // freq := its first eight characters
+    CutToInterpretedLength,  // freq := its first eight characters, after a byte-order mark
     ReadNumber,              // freqflo := the number at its start
     ShowIn,
     RoundToWhole,      // freqlon; fails on a number beyond 32 bits

@@ -182,7 +182,7 @@ PollLoop::Position PollLoop::afreshIfStale(Position failed) {
 }
 
 void PollLoop::warnIfNoNumber() const {
-    const std::string start = LeftPart(state_.freq.text(), Encoder::kInterpretedLength);
+    const std::string start = LeftPartAfterMark(state_.freq.text(), Encoder::kInterpretedLength);
     if (observer_ != nullptr && !StartsWithNumber(start)) {
         observer_->textHasNoNumber(file_.name(), start);
     }

@@ -165,6 +165,69 @@ TEST(TextParts, MiddleAndLeftPartCutShortAndEmptyWithoutFailing) {
     EXPECT_EQ(LongText(-1234567), "-1234567");
 }
 
+TEST(TextParts, LeftPartAfterMarkSkipsAUtf8MarkAndDecodesUtf16AndLeavesOtherTextAlone) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::string left;
+    } cases[] = {
+        {"\xEF\xBB\xBF"s
+         "7050000\r\n",
+         "7050000\r"},
+        {"\xFF\xFE"s
+         "7\0"
+         "0\0"
+         "5\0"
+         "0\0"
+         "0\0"
+         "0\0"
+         "0\0"
+         "\r\0"
+         "\n\0"s,
+         "7050000\r"},
+        {"\xFE\xFF"s
+         "\0"
+         "1\0"
+         "4\0"
+         "2\0"
+         "5\0"
+         "0\0"
+         "0\0"
+         "0\0"
+         "0\0"
+         "9"s,
+         "14250000"},
+        // Letters beyond ASCII, a pair of surrogates, a broken pair and a
+        // half unit at the end, as UTF-8.
+        {"\xFF\xFE"s
+         "A\x01"
+         "\x3D\xD8\x00\xDE"
+         "\x00\xD8"
+         "7\0"
+         "\x30"s,
+         "\xC5\x81\xF0\x9F\x98\x80\xEF\xBF\xBD"
+         "7"},
+        {"\xFF\xFE"s, ""},
+        // Without a mark, or with one that is not at the start: as LeftPart.
+        {"7050000\r\n", "7050000\r"},
+        {" \xEF\xBB\xBF"
+         "7050000",
+         " \xEF\xBB\xBF"
+         "7050"},
+        {"\xEF\xBB"
+         "7050000",
+         "\xEF\xBB"
+         "705000"},
+        {"\xFF"
+         "7050000",
+         "\xFF"
+         "7050000"},
+    };
+    for (const auto& [text, left] : cases) {
+        EXPECT_EQ(LeftPartAfterMark(text, 8), left) << testing::PrintToString(text);
+    }
+}
+
 TEST(CodeChar, GivesOneCharacterOfThatCode) {
     EXPECT_EQ(CodeChar(0), std::string(1, '\0'));
     EXPECT_EQ(CodeChar(0x99), std::string(1, '\x99'));

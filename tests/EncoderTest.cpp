@@ -79,6 +79,28 @@ INSTANTIATE_TEST_SUITE_P(
                     WorkedExample{"14250000\r\n", 14250000, "14250000", "1425000", {0x00, 0x50, 0x42, 0x01, 0x0A}},
                     WorkedExample{"7050000MHz", 7050000, "7050000", "7050000", {0x00, 0x00, 0x05, 0x07, 0x0A}},
                     WorkedExample{"no radio", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}},
+                    // As Notepad saves it: with a UTF-8 or a UTF-16 mark.
+                    WorkedExample{"\xEF\xBB\xBF"
+                                  "7050000\r\n",
+                                  7050000,
+                                  "7050000",
+                                  "7050000",
+                                  {0x00, 0x00, 0x05, 0x07, 0x0A}},
+                    WorkedExample{std::string("\xFF\xFE"
+                                              "7\0"
+                                              "0\0"
+                                              "5\0"
+                                              "0\0"
+                                              "0\0"
+                                              "0\0"
+                                              "0\0"
+                                              "\r\0"
+                                              "\n\0",
+                                              20),
+                                  7050000,
+                                  "7050000",
+                                  "7050000",
+                                  {0x00, 0x00, 0x05, 0x07, 0x0A}},
                     WorkedExample{"", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}}));
 
 TEST(Encoder, ShowsTheNumberReadAsTheInText) {

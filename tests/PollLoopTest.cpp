@@ -172,7 +172,7 @@ TEST(PollLoop, AnEmptiedFileIsNoChangeAndATextWithoutANumberSendsZerosWithAWarni
         if (pump == 7)
             rig.content = "7050000";  // the text last sent: no change
         if (pump == 9)
-            rig.content = "  kHz 7050000";
+            rig.content = "\xEF\xBB\xBF  kHz 7050000";  // the warning tells what follows the mark
         rig.quit = pump == 11;
     });
     EXPECT_EQ(rig.sent, (std::vector<std::string>{"00 00 05 07 0A", "00 00 00 00 0A"}));
