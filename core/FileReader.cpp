@@ -20,8 +20,8 @@ FileReader::~FileReader() { close(); }
 
 std::string absolutePath(const std::string& path) {
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
+    const auto absolute = std::filesystem::absolute(systemPath(path), error);
+    return error ? path : pathText(absolute);
 }
 
 std::string FileReader::name() const { return absolutePath(path_); }

@@ -3,9 +3,22 @@
 #include "core/TextFile.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace freqrelay {
+
+// A path as the relay keeps it, turned into the standard library's path and
+// back: on Windows, whose names are UTF-16, the relay keeps them in UTF-8,
+// so that no letter is lost to the ANSI code page; elsewhere a path is the
+// system's own bytes, passed on as they are.
+std::filesystem::path systemPath(const std::string& path);
+std::string pathText(const std::filesystem::path& path);
+#ifdef _WIN32
+// UTF-16 text, such as the system's messages, as UTF-8.
+std::string utf8Text(std::wstring_view text);
+#endif
 
 // `path` made absolute against the working directory of now; `path` itself
 // when that cannot be done.

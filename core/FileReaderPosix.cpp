@@ -11,6 +11,10 @@
 
 namespace freqrelay {
 
+std::filesystem::path systemPath(const std::string& path) { return path; }
+
+std::string pathText(const std::filesystem::path& path) { return path.string(); }
+
 bool FileReader::isOpen() const noexcept { return fd_ >= 0; }
 
 std::size_t FileReader::openRegularFile() {

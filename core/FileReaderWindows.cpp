@@ -11,6 +11,27 @@
 
 namespace freqrelay {
 
+// The system's own conversions, which put U+FFFD for what cannot be
+// converted instead of throwing as the standard library's do.
+std::filesystem::path systemPath(const std::string& path) {
+    const int size = static_cast<int>(path.size());
+    std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0)),
+                      L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string pathText(const std::filesystem::path& path) { return utf8Text(path.native()); }
+
+std::string utf8Text(std::wstring_view text) {
+    const int size = static_cast<int>(text.size());
+    std::string utf8(
+        static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)),
+        '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
+}
+
 namespace {
 
 // The reasons an operator meets most, worded as on every other system.
@@ -20,10 +41,12 @@ std::string systemReason(DWORD error) {
     case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
     case ERROR_ACCESS_DENIED: return std::strerror(EACCES);
     default: {
-        char text[512] = {};
-        const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                              error, 0, text, sizeof text, nullptr);
-        return length > 0 ? systemReasonText(text) : "system error " + std::to_string(error);
+        // In the user's language, whatever the ANSI code page can show.
+        wchar_t text[512] = {};
+        const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                              error, 0, text, sizeof text / sizeof *text, nullptr);
+        return length > 0 ? systemReasonText(utf8Text(std::wstring_view(text, length)))
+                          : "system error " + std::to_string(error);
     }
     }
 }
@@ -35,9 +58,9 @@ bool FileReader::isOpen() const noexcept { return handle_ != nullptr; }
 std::size_t FileReader::openRegularFile() {
     // Shared for writing and deleting, so that the program that keeps the
     // file can rewrite or replace it while it is read.
-    const HANDLE handle = ::CreateFileW(std::filesystem::path(path_).wstring().c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(systemPath(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         fail(systemReason(::GetLastError()));
     }

@@ -27,8 +27,8 @@ std::filesystem::path sizedFile(const char* name, std::uintmax_t size) {
     return path;
 }
 
-std::string openingFailure(const std::filesystem::path& path) {
-    FileReader reader(path.string());
+std::string openingFailure(const std::string& path) {
+    FileReader reader(path);
     try {
         reader.open();
     } catch (const RelayFailure& failure) {
@@ -41,7 +41,7 @@ std::string openingFailure(const std::filesystem::path& path) {
 
 TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
     const auto over = sizedFile("freqrelay-over-bound", kMaxFileSize + 1);
-    EXPECT_EQ(openingFailure(over), over.string() + ": file too large: 67108865 bytes");
+    EXPECT_EQ(openingFailure(over.string()), over.string() + ": file too large: 67108865 bytes");
     std::filesystem::remove(over);
 
     const auto at = sizedFile("freqrelay-at-bound", kMaxFileSize);
@@ -58,7 +58,35 @@ TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
 
 TEST(FileReader, AMissingFileNamesItselfInTheFailure) {
     const auto missing = std::filesystem::temp_directory_path() / "freqrelay-no-such-file";
-    EXPECT_EQ(openingFailure(missing), missing.string() + ": No such file or directory");
+    EXPECT_EQ(openingFailure(missing.string()), missing.string() + ": No such file or directory");
+}
+
+// Windows keeps names in UTF-16: a name in UTF-8 must reach the system whole,
+// not through the ANSI code page, which turns Ł into L and 日 into ?.
+TEST(FileReader, AFolderNamedBeyondAsciiIsReadAndNotItsLookAlike) {
+    const auto top = std::filesystem::temp_directory_path() / "freqrelay-names";
+    const struct {
+        const char8_t* folder;
+        const char* text;
+    } folders[] = {{u8"Lukasz", "3500000"}, {u8"Łukasz", "7050000"}, {u8"日本語", "14250000"}};
+    for (const auto& [folder, text] : folders) {
+        std::filesystem::create_directories(top / folder);
+        std::ofstream{top / folder / "ft1000file", std::ios::binary} << text;
+    }
+    for (const auto& [folder, text] : folders) {
+        const std::string path = pathText(top / folder / "ft1000file");
+        FileReader reader(path);
+        std::string read;
+        reader.open();
+        while (!reader.atEnd()) {
+            reader.readInto(read);
+        }
+        EXPECT_EQ(read, text) << path;
+        EXPECT_EQ(reader.name(), path);
+        EXPECT_EQ(openingFailure(pathText(top / folder / "missing")),
+                  pathText(top / folder / "missing") + ": No such file or directory");
+    }
+    std::filesystem::remove_all(top);
 }
 
 #ifdef __linux__
