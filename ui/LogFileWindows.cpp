@@ -1,5 +1,7 @@
 #include "ui/LogFile.h"
 
+#include "core/FileReader.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +21,8 @@ LogFile::~LogFile() {
 }
 
 bool LogFile::open(const std::string& path, std::string& reason) {
-    std::FILE* stream = std::fopen(path.c_str(), "a");
+    // By its UTF-16 name: the ANSI code page may lack its letters.
+    std::FILE* stream = ::_wfopen(systemPath(path).c_str(), L"a");
     if (stream == nullptr) {
         reason = std::strerror(errno);
         return false;

@@ -1,6 +1,7 @@
 #include "ui/LogOutput.h"
 
 #include "core/FileReader.h"
+#include "ui/Console.h"
 #include "ui/LogFile.h"
 #include "ui/RelayLog.h"
 
@@ -42,18 +43,11 @@ struct LogFileOutput {
 // Never destroyed: Qt may log while the program's static objects are.
 LogFileOutput* logFile = nullptr;
 
-#ifdef Q_OS_WIN
-void writeLine(std::FILE* stream, const QByteArray& line) {
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stream);
-    std::fflush(stream);
-}
-#endif
-
 // A line of the log's own, in the relay's category, on standard error.
 void tellOnStandardError(const QString& message) {
     const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
 #ifdef Q_OS_WIN
-    writeLine(stderr, qFormatLogMessage(QtWarningMsg, context, message).toLocal8Bit() + '\n');
+    Console::write(stderr, qFormatLogMessage(QtWarningMsg, context, message) + QLatin1Char('\n'));
 #else
     systemHandler(QtWarningMsg, context, message);
 #endif
@@ -114,7 +108,7 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
     }
     // Qt would send a window program's messages to the debugger only.
     (void)systemHandler;
-    writeLine(stderr, line.toLocal8Bit() + '\n');
+    Console::write(stderr, line + QLatin1Char('\n'));
 #else
     if (logFile != nullptr) {
         appendToLogFile(*logFile, qFormatLogMessage(type, context, message));
@@ -130,12 +124,12 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 // relay its own lines.
 bool isTheFrequencyFile(const std::string& log, const std::string& frequencyFile) {
     std::error_code error;
-    if (std::filesystem::equivalent(log, frequencyFile, error)) {
+    if (std::filesystem::equivalent(systemPath(log), systemPath(frequencyFile), error)) {
         return true;
     }
     const auto resolved = [](const std::string& path) {
         std::error_code ignored;
-        const auto absolute = std::filesystem::absolute(path, ignored).lexically_normal();
+        const auto absolute = std::filesystem::absolute(systemPath(path), ignored).lexically_normal();
         auto canonical = std::filesystem::weakly_canonical(absolute, ignored);
         return ignored ? absolute : canonical;
     };

@@ -1,9 +1,12 @@
 #include "core/FileReader.h"
 #include "serial/PortDevice.h"
+#include "ui/CommandLine.h"
+#include "ui/Console.h"
 #include "ui/Form1.h"
 #include "ui/LogOutput.h"
 #include "ui/QuitSignals.h"
 #include "ui/RelayLog.h"
+#include "ui/RunningMark.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -69,7 +72,7 @@ std::string unreachableDisplay() {
 #endif
 }
 
-void print(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
+void print(FILE* stream, const QString& text) { freqrelay::Console::write(stream, text); }
 
 // The parser names the program only once an application object exists, and
 // --help must work before one (without a display).
@@ -123,15 +126,8 @@ int main(int argc, char** argv) {
 
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
-    // Taken one byte to one character, so that a path that is no valid text
-    // comes back out byte for byte (toLatin1) and names the same file.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLatin1(argv[i]);
-    }
-    const auto bytesOf = [](const QString& argument) {
-        return argument.toLatin1().toStdString();
-    };
+    const QStringList arguments = freqrelay::CommandLine::arguments(argc, argv);
+    const auto bytesOf = &freqrelay::CommandLine::pathOf;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2."));
@@ -186,6 +182,7 @@ int main(int argc, char** argv) {
     }
     const std::string file =
         parser.isSet(fileOption) ? bytesOf(parser.value(fileOption)) : std::string(freqrelay::kFrequencyFile);
+    freqrelay::RunningMark::hold();
     freqrelay::LogOutput::install();
     if (parser.isSet(logOption)) {
         const std::string logFile = bytesOf(parser.value(logOption));
@@ -201,7 +198,7 @@ int main(int argc, char** argv) {
     }
     std::string mappedBy = freqrelay::portMappingSource(1);
     if (parser.isSet(portOption)) {
-        qputenv("FREQRELAY_PORT1", QByteArray::fromStdString(bytesOf(parser.value(portOption))));
+        freqrelay::CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
         mappedBy = "--port";
     }
 

@@ -1,0 +1,38 @@
+#include "ui/CommandLine.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdlib>
+
+namespace freqrelay {
+
+// The ANSI argv has lost what the code page lacks (Łukasz arrives as Lukasz,
+// 日本語 as ???): the arguments are taken from the command line as the
+// system keeps it, in UTF-16.
+QStringList CommandLine::arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i) {
+            arguments << QString::fromLocal8Bit(argv[i]);
+        }
+        return arguments;
+    }
+    QStringList arguments;
+    for (int i = 0; i < count; ++i) {
+        arguments << QString::fromWCharArray(wide[i]);
+    }
+    ::LocalFree(wide);
+    return arguments;
+}
+
+std::string CommandLine::pathOf(const QString& argument) { return argument.toStdString(); }
+
+void CommandLine::setVariable(const char* name, const QString& argument) {
+    ::_wputenv_s(QString::fromLatin1(name).toStdWString().c_str(), argument.toStdWString().c_str());
+}
+
+}  // namespace freqrelay

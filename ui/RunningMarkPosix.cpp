@@ -1,0 +1,7 @@
+#include "ui/RunningMark.h"
+
+namespace freqrelay {
+
+void RunningMark::hold() {}
+
+}  // namespace freqrelay
