@@ -102,21 +102,23 @@ TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteFo
     std::ofstream(rig.folder() / "elsewhere\xef\xbf\xbd.txt") << "3500000";
     std::filesystem::create_symlink(chosen.slavePath(), rig.folder() / "radio\xff");
     QProcess program;
-    // Through the shell, since QProcess passes arguments as UTF-8 text.
-    startRelayProgram(
-        program, rig.folder(), mapped.slavePath(),
-        {"-c",
-         R"sh(exec "$0" --port "$(printf './radio\377')" --file "$(printf 'elsewhere\377.txt')" --log relay.log)sh",
-         FREQRELAY_PROGRAM},
-        "/bin/sh");
+    // Through the shell, since QProcess passes arguments as UTF-8 text. Qt's
+    // platform plugin tells of its loading too, on standard error only.
+    startRelayProgram(program, rig.folder(), mapped.slavePath(),
+                      {"-c",
+                       R"sh(QT_LOGGING_RULES='qt.qpa.plugin=true' exec "$0" --port "$(printf './radio\377')" \
+                            --file "$(printf 'elsewhere\377.txt')" --log relay.log)sh",
+                       FREQRELAY_PROGRAM},
+                      "/bin/sh");
     EXPECT_EQ(hexBytes(chosen.read(5, 5s)), "00 00 05 07 0A");
     EXPECT_EQ(mapped.read(1, 300ms), "");
     LogLines log(program);
     EXPECT_TRUE(log.waitFor({R"(elsewhere\xFF.txt)", R"(./radio\xFF (--port))"}, 1s)) << log.all().toStdString();
     program.terminate();
     program.waitForFinished(5000);
-    // --log has the same lines.
+    // --log has the same lines, but only the relay's own.
     std::ifstream copy(rig.folder() / "relay.log");
     const std::string logged((std::istreambuf_iterator<char>(copy)), std::istreambuf_iterator<char>());
     EXPECT_NE(logged.find("sent 00 00 05 07 0A (Out 7050000) to ./radio\\xFF"), std::string::npos) << logged;
+    EXPECT_EQ(logged.find("qt.qpa.plugin"), std::string::npos) << logged;
 }

@@ -100,17 +100,24 @@ void appendToLogFile(LogFileOutput& log, const QString& line) {
     }
 }
 
+// The log file is the relay's own: Qt's messages about the platform (a
+// display's scale, a missing font) would only puzzle whoever reads it. They
+// still reach standard error, where QT_LOGGING_RULES governs them.
+bool isRelayLine(const QMessageLogContext& context) {
+    return context.category != nullptr && qstrncmp(context.category, "freqrelay.", 10) == 0;
+}
+
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
 #ifdef Q_OS_WIN
     const QString line = qFormatLogMessage(type, context, message);
-    if (logFile != nullptr) {
+    if (logFile != nullptr && isRelayLine(context)) {
         appendToLogFile(*logFile, line);
     }
     // Qt would send a window program's messages to the debugger only.
     (void)systemHandler;
     Console::write(stderr, line + QLatin1Char('\n'));
 #else
-    if (logFile != nullptr) {
+    if (logFile != nullptr && isRelayLine(context)) {
         appendToLogFile(*logFile, qFormatLogMessage(type, context, message));
     }
     // Qt's own handler, so that the journal and QT_MESSAGE_PATTERN work as
