@@ -2,7 +2,10 @@
 # (cpack -G ZIP), both of the folder that packaging/windows lays out.
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY freqrelay)
-set(CPACK_PACKAGE_EXECUTABLES freqrelay freqrelay)  # the Start-menu shortcut
+# The project's NSIS.template.in, CPack's own with the changes it marks.
+list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
+# The Start-menu shortcut is made by the template: CPack's own would point
+# into a bin folder that the program does not have.
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/packaging/windows/texts/LICENSE.txt)  # the licence page
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME freqrelay)
@@ -14,4 +17,6 @@ set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_SYSTEM_NAME win64)
 # A 64-bit installer, like the program: it runs where the program runs.
-set(CPACK_NSIS_DEFINES "  Target amd64-unicode")
+# A file that cannot be written (a program in use) ends the install instead
+# of being skipped, which in silent mode would report success.
+set(CPACK_NSIS_DEFINES "  Target amd64-unicode\n  AllowSkipFiles off")
