@@ -174,7 +174,7 @@ PollLoop::Position PollLoop::afreshIfStale(Position failed) {
     // then to the new one: the stale command goes, and the new text is
     // taken as if the poll had just read it.
     if (observer_ != nullptr) {
-        observer_->commandDropped(Encoder::outText(state_), LeftPart(now, Encoder::kInterpretedLength));
+        observer_->commandDropped(Encoder::outText(state_), LeftPartAfterMark(now, Encoder::kInterpretedLength));
     }
     sender_.abandon();
     std::swap(state_.freq.text(), now);
