@@ -1,5 +1,6 @@
 #include "EncodedState.h"
 #include "RecordingDisplay.h"
+#include "Utf16.h"
 #include "core/Encoder.h"
 #include "core/RelayFailure.h"
 
@@ -86,21 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "7050000",
                                   "7050000",
                                   {0x00, 0x00, 0x05, 0x07, 0x0A}},
-                    WorkedExample{std::string("\xFF\xFE"
-                                              "7\0"
-                                              "0\0"
-                                              "5\0"
-                                              "0\0"
-                                              "0\0"
-                                              "0\0"
-                                              "0\0"
-                                              "\r\0"
-                                              "\n\0",
-                                              20),
-                                  7050000,
-                                  "7050000",
-                                  "7050000",
-                                  {0x00, 0x00, 0x05, 0x07, 0x0A}},
+                    WorkedExample{
+                        utf16le("7050000\r\n"), 7050000, "7050000", "7050000", {0x00, 0x00, 0x05, 0x07, 0x0A}},
                     WorkedExample{"", 0, "00", "00", {0x00, 0x00, 0x00, 0x00, 0x0A}}));
 
 TEST(Encoder, ShowsTheNumberReadAsTheInText) {
