@@ -275,6 +275,11 @@ TEST(RelayLog, ALongLineGoesToTheLogFileInOneWrite) {
     const std::string line = std::string(10000, 'x') + '\n';
     const long before = writeCalls();
     ASSERT_TRUE(file.append(line, reason)) << reason;
-    EXPECT_EQ(writeCalls() - before, 1);
     EXPECT_EQ(contentsOf(path), line);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer probes memory by writing to a pipe of its own on this
+    // thread, so its count of write calls says nothing here.
+    GTEST_SKIP() << "write calls are not counted under AddressSanitizer";
+#endif
+    EXPECT_EQ(writeCalls() - before, 1);
 }
