@@ -1,21 +1,13 @@
 #pragma once
 
-#include <chrono>
-
 namespace freqrelay {
 
-// What the poll loop needs from the window system around it.
+// What the poll loop needs to know from around it.
 class LoopHost {
 public:
     virtual ~LoopHost() = default;
-    // Processes every event waiting for the window; the operator's buttons
-    // run inside this call.
-    virtual void pump() = 0;
-    // The wait between polls, for at most `duration`. It may end early
-    // once the frequency file has been written, within pacedWake's rule.
-    virtual void pause(std::chrono::milliseconds duration) = 0;
-    // Set by QUIT (or anything that ends the program as QUIT does); checked
-    // right after every pump.
+    // Set by QUIT (or anything that ends the program as QUIT does), so that
+    // a step given up for it is not told as one to be tried again.
     virtual bool quitRequested() const = 0;
 };
 

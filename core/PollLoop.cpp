@@ -13,15 +13,27 @@ PollLoop::PollLoop(RelayState& state, LoopHost& host, TextFile& file, Display& d
                    RelayObserver* observer)
     : state_(state), host_(host), file_(file), display_(display), sender_(sender), observer_(observer) {}
 
-void PollLoop::run() {
+void PollLoop::start() {
     state_.h = "&H";
     state_.freqold = Variant("");
+    at_ = Position{};
+}
 
-    Position at;
+bool PollLoop::readsFileNext() const {
+    // A repeated sending step reads the file first, to see whether its
+    // command is still wanted.
+    return at_.step == Step::Arm || at_.step == Step::Open || at_.step == Step::Send;
+}
+
+std::chrono::milliseconds PollLoop::runUntilPause() {
+    if (at_.step == Step::Send) {
+        // A sending step failed and has waited.
+        at_ = afreshIfStale(at_);
+    }
     for (;;) {
-        const Position running = at;
+        const Position running = at_;
         try {
-            at = runStepOrFail(at);
+            at_ = runStepOrFail(at_);
             noteSuccess(running);
         } catch (const RelayFailure& failure) {
             if (!armed_) {
@@ -33,29 +45,22 @@ void PollLoop::run() {
                 // file would never be read again. freqold already holds this
                 // text, so nothing is sent until the text changes.
                 file_.close();
-                at = Position{};
+                at_ = Position{};
                 continue;
             }
-            if (at.step == Step::Read) {
+            if (at_.step == Step::Read) {
                 // A descriptor that gave EIO or ESTALE never reads again, so
                 // the retry opens the file afresh and reads it from the start.
                 file_.close();
                 releaseText(state_.freq);
-                at = Position{Step::Open};
+                at_ = Position{Step::Open};
             }
-            host_.pump();
-            if (host_.quitRequested()) {
-                return;
-            }
-            host_.pause(kPollPause);
-            if (at.step == Step::Send) {
-                at = afreshIfStale(at);
-            }
-            // Otherwise `at` is unchanged: the failed step runs again.
+            // The window is served meanwhile; otherwise `at_` is unchanged:
+            // the failed step runs again.
+            return kPollPause;
         }
-        // QUIT is only ever asked for inside a pump; the loop goes no further.
-        if (running.step == Step::Pump && host_.quitRequested()) {
-            return;
+        if (running.step == Step::Pause) {
+            return kPollPause;
         }
     }
 }
@@ -76,7 +81,6 @@ StepArea PollLoop::areaOf(Step step) {
     case Step::Encode: return StepArea::Encoding;
     case Step::Send: return StepArea::Port;
     case Step::ClearText:
-    case Step::Pump:
     case Step::Pause:
     case Step::Arm:
     case Step::Open:
@@ -101,7 +105,6 @@ StepFailure PollLoop::describe(Position at, const RelayFailure& failure) const {
     case Step::Encode: report.step = "reading the number"; break;
     case Step::Send: report.step = sender_.stepName(at.index); break;
     case Step::ClearText:
-    case Step::Pump:
     case Step::Pause:
     case Step::Arm:
     case Step::TestEnd:
@@ -196,13 +199,11 @@ void PollLoop::releaseText(Variant& field) {
 
 PollLoop::Position PollLoop::runStep(Position at) {
     switch (at.step) {
-    case Step::ClearText: releaseText(state_.freq); return {Step::Pump};
-    case Step::Pump: host_.pump(); return {Step::Pause};
-    case Step::Pause: host_.pause(kPollPause); return {Step::Arm};
+    case Step::ClearText: releaseText(state_.freq); return {Step::Pause};
+    case Step::Pause: return {Step::Arm};  // the host serves the window until the next poll
     case Step::Arm:
-        // Failures before this point (the first pump and pause, when the
-        // window is being set up) are not the poll's to wait out: they end
-        // the program. From here on every step's failure is retried.
+        // A failure before this point is no failure of the poll's and is not
+        // waited out. From here on every step's failure is retried.
         armed_ = true;
         return {Step::Open};
     case Step::Open: file_.open(); return {Step::TestEnd};

@@ -2,6 +2,7 @@
 
 #include "core/Encoder.h"
 
+#include <QApplication>
 #include <QTimer>
 
 #include <unistd.h>
@@ -48,6 +49,7 @@ bool RelayRig::run(std::vector<Action> scenario, std::chrono::milliseconds limit
     });
     timer.start();
     form.Form_Load();
+    QApplication::exec();
     return inTime;
 }
 

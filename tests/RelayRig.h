@@ -18,9 +18,10 @@
 #include <vector>
 
 // The real window, relaying a file in a temporary working directory to a
-// pseudo-terminal on port 1. A scenario is a list of actions run inside the
-// loop's pumps, as the operator's clicks are; each action returns true when
-// it is done, and the relay is QUIT after the last one.
+// pseudo-terminal on port 1. A scenario is a list of actions run from the
+// event loop between the relay's steps, as the operator's clicks are; each
+// action returns true when it is done, and the relay is QUIT after the last
+// one.
 class RelayRig {
 public:
     using Action = std::function<bool()>;
@@ -30,8 +31,8 @@ public:
     RelayRig(const RelayRig&) = delete;
     RelayRig& operator=(const RelayRig&) = delete;
 
-    // Runs Form_Load until the scenario ends or `limit` passes; false on the
-    // limit. With `quitAtEnd` false the scenario itself must end the relay.
+    // Runs Form_Load and the event loop until the scenario ends or `limit`
+    // passes; false on the limit. With `quitAtEnd` false the scenario itself must end the relay.
     bool run(std::vector<Action> scenario, std::chrono::milliseconds limit = std::chrono::seconds(10),
              bool quitAtEnd = true);
 

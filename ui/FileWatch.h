@@ -1,17 +1,21 @@
 #pragma once
 
-#include <chrono>
+#include "core/WriteSettle.h"
+
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace freqrelay {
 
-// Tells when the frequency file has been written: closed after writing, or
-// renamed or moved into place, in the folder the file's path names (against
-// the working directory). A bare modification is no such sign: a writer
-// that empties the file and then fills it would be caught half-done. Where
-// the system has no such watch (only Linux's inotify tells a finished
-// write), or the folder cannot be watched, waiting is a plain sleep; a
-// folder that is removed and made again is watched again.
+// Watches the folder the file's path names (against the working directory)
+// from the event loop, and tells when the file's writer has been at work:
+// closed the file after writing, renamed or moved it into place, or modified
+// it. A bare modification may be a writer between two writes, so the file
+// is read only once the writer has closed it or it has settled (WriteSettle).
+// Where the system gives no such watch, or the folder cannot be watched,
+// nothing is told and the relay polls as before; a folder that is removed and
+// made again is watched again. Each system has its own part.
 class FileWatch {
 public:
     explicit FileWatch(std::string path);
@@ -19,19 +23,24 @@ public:
     FileWatch(const FileWatch&) = delete;
     FileWatch& operator=(const FileWatch&) = delete;
 
-    // Waits until `deadline`, or less when the file has been written; true
-    // when it has.
-    bool waitForWrite(std::chrono::steady_clock::time_point deadline);
+    // From now on `changed` is called, from the event loop, whenever the
+    // writer has been seen at work on the file.
+    void start(std::function<void()> changed);
+    // When a read of the file due at `due` may go ahead, by all the watch
+    // has seen up to now.
+    WriteSettle::TimePoint readableAt(WriteSettle::TimePoint due);
 
 private:
-    bool watching();
-    // Reads what the watch has seen; true when the file was written.
-    bool fileWritten();
+    struct System;
+    // Watches the folder if it is not watched yet, and takes in what the
+    // watch has seen; true when the writer was at work on the file.
+    bool update();
 
     std::string path_;
     std::string name_;
-    int watch_ = -1;   // the watch's own descriptor
-    int folder_ = -1;  // the folder's watch within it
+    std::function<void()> changed_;
+    WriteSettle settle_;
+    std::unique_ptr<System> system_;
 };
 
 }  // namespace freqrelay

@@ -75,12 +75,18 @@ Form1::~Form1() = default;
 
 void Form1::Form_Load() {
     show();
-    relay_.run();
+    relay_.start();
 }
 
 void Form1::Command1_Click() {
+    // Once only: closing the window and the application's own quit come
+    // back here.
+    if (relay_.ended()) {
+        return;
+    }
     relay_.quit();
     hide();
+    QCoreApplication::quit();
 }
 
 void Form1::Command2_Click() {
@@ -132,9 +138,7 @@ void Form1::paintEvent(QPaintEvent* event) {
 void Form1::closeEvent(QCloseEvent* event) {
     // Closing through the frame ends the relay exactly as QUIT does, instead
     // of leaving an invisible process polling.
-    if (!relay_.quitRequested()) {
-        Command1_Click();
-    }
+    Command1_Click();
     event->accept();
 }
 

@@ -23,9 +23,11 @@ public:
     explicit Form1(Relay& relay, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // Shows the window and lets the relay poll until QUIT.
+    // Shows the window and starts the relay's polling, which the event loop
+    // runs until QUIT.
     void Form_Load();
-    // QUIT: the relay closes the file and the port; the window is unloaded.
+    // QUIT: the relay closes the file and the port; the window is unloaded
+    // and the event loop ends.
     void Command1_Click();
     // ReSend: prints an empty line and sends the last command again.
     void Command2_Click();

@@ -1,35 +1,90 @@
 #include "ui/Relay.h"
 
 #include "core/Encoder.h"
-#include "core/PollLoop.h"
+#include "core/PollPacing.h"
 #include "core/RelayFailure.h"
 #include "ui/QuitSignals.h"
 
-#include <QCoreApplication>
 #include <QTime>
-
-#include <thread>
 
 namespace freqrelay {
 
+namespace {
+
+// A QTimer's interval, rounded up so that the timer never fires before `at`.
+int millisecondsUntil(std::chrono::steady_clock::time_point at) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(at - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+}  // namespace
+
 Relay::Relay(const std::string& frequencyFile)
     : file_(frequencyFile), watch_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
-    // A signal arrives while the loop may be waiting for a stalled line; that
-    // wait must not hold up the stop.
+    // A signal arrives while a step may be waiting for a stalled line, and
+    // the event loop cannot run until the step is over: that wait must not
+    // hold up the stop.
     MSComm1.setQuitCheck([this] { return quitRequested(); });
+    pollTimer_.setSingleShot(true);
+    pollTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&pollTimer_, &QTimer::timeout, [this] { poll(); });
+    reSendTimer_.setSingleShot(true);
+    reSendTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&reSendTimer_, &QTimer::timeout, [this] { reSend(); });
 }
 
 Relay::~Relay() = default;
 
-void Relay::run() {
-    PollLoop(state, *this, file_, *view_, sender_, this).run();
-    // A signal ends the loop without the button; leave nothing open either way.
-    releaseFileAndPort();
+void Relay::start() {
+    loop_.emplace(state, static_cast<LoopHost&>(*this), file_, *view_, sender_, static_cast<RelayObserver*>(this));
+    loop_->start();
+    // The radio follows as soon as the file is written, not at the next poll.
+    watch_.start([this] { pollBy(watch_.readableAt(std::chrono::steady_clock::now())); });
+    pollAt(std::chrono::steady_clock::now());
 }
 
+void Relay::poll() {
+    if (quit_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    // Never a command sooner than a poll pause after the last one, whatever
+    // woke the poll; and no read of a file its writer is still writing.
+    auto due = pacedFrom(now);
+    if (loop_->readsFileNext()) {
+        due = std::max(due, watch_.readableAt(now));
+    }
+    if (due > now) {
+        pollAt(due);
+        return;
+    }
+    const auto pause = loop_->runUntilPause();
+    if (!quit_) {
+        pollAt(std::chrono::steady_clock::now() + pause);
+    }
+}
+
+void Relay::pollBy(TimePoint at) {
+    if (!quit_ && loop_ && at < pollDue_) {
+        pollAt(at);
+    }
+}
+
+void Relay::pollAt(TimePoint at) {
+    pollDue_ = at;
+    pollTimer_.start(millisecondsUntil(at));
+}
+
+Relay::TimePoint Relay::pacedFrom(TimePoint now) const { return pacedWake(now, lastCommandEnd_); }
+
 void Relay::quit() {
+    if (quit_) {
+        return;
+    }
     // Raised first, so that closing a port on a stalled line gives up at once.
     quit_ = true;
+    pollTimer_.stop();
+    reSendTimer_.stop();
     releaseFileAndPort();
 }
 
@@ -46,6 +101,24 @@ void Relay::releaseFileAndPort() noexcept {
 }
 
 void Relay::reSend() {
+    if (quit_) {
+        return;
+    }
+    // The radio gets its pause after every command, a repeated one too. A
+    // click while one waits is merged into it: the same command goes once.
+    const auto now = std::chrono::steady_clock::now();
+    const auto due = pacedFrom(now);
+    if (due > now) {
+        if (!reSendTimer_.isActive()) {
+            reSendTimer_.start(millisecondsUntil(due));
+        }
+        return;
+    }
+    reSendTimer_.stop();
+    sendAgain();
+}
+
+void Relay::sendAgain() {
     // The poll loop may be holding the port open while it waits to repeat a
     // step; that port is the loop's to close, not ours.
     const bool openBefore = MSComm1.portOpen();
@@ -107,15 +180,5 @@ void Relay::commandDropped(const std::string& digits, const std::string& start) 
 void Relay::textHasNoNumber(const std::string& file, const std::string& start) { log_.textHasNoNumber(file, start); }
 
 bool Relay::quitRequested() const { return quit_ || QuitSignals::received(); }
-
-void Relay::pump() { QCoreApplication::processEvents(); }
-
-void Relay::pause(std::chrono::milliseconds duration) {
-    // The radio follows as soon as the file is written, not at the next
-    // poll, but keeps its pace.
-    if (watch_.waitForWrite(std::chrono::steady_clock::now() + duration)) {
-        std::this_thread::sleep_until(pacedWake(std::chrono::steady_clock::now(), lastCommandEnd_));
-    }
-}
 
 }  // namespace freqrelay

@@ -2,6 +2,7 @@
 
 #include "core/FileReader.h"
 #include "core/LoopHost.h"
+#include "core/PollLoop.h"
 #include "core/RelayObserver.h"
 #include "core/RelayState.h"
 #include "serial/QtSerialControl.h"
@@ -9,6 +10,8 @@
 #include "ui/FileWatch.h"
 #include "ui/RelayLog.h"
 #include "ui/RelayView.h"
+
+#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -20,10 +23,11 @@ namespace freqrelay {
 inline constexpr const char* kFrequencyFile = "ft1000file";
 
 // The relay at work: it owns the state, the frequency file, the serial
-// control and the log, runs the poll loop, and carries out the operator's
-// ReSend and QUIT. It tells its view what to show: Out is shown as not sent,
-// with the reason, while the command it shows is not on the line, and In's
-// note tells why the file cannot be read.
+// control and the log, drives the poll loop from the application's event
+// loop, and carries out the operator's ReSend and QUIT. It tells its view
+// what to show: Out is shown as not sent, with the reason, while the command
+// it shows is not on the line, and In's note tells why the file cannot be
+// read.
 class Relay final : private LoopHost, private RelayObserver {
 public:
     // `frequencyFile` is read against the working directory of each poll.
@@ -33,20 +37,33 @@ public:
     Relay& operator=(const Relay&) = delete;
 
     void setView(RelayView& view) { view_ = &view; }
-    // Polls the frequency file until QUIT, then lets go of the file and port.
-    void run();
-    // QUIT: ends the loop and closes the file and the port.
+    // Starts polling the frequency file and returns; the event loop runs the
+    // polls from here on.
+    void start();
+    // QUIT: stops polling and closes the file and the port.
     void quit();
-    // ReSend: sends the last command again.
+    // ReSend: sends the last command again, as soon as the radio's pace
+    // allows.
     void reSend();
+    // QUIT has been carried out.
+    bool ended() const { return quit_; }
     bool quitRequested() const override;
 
     RelayState state;
     QtSerialControl MSComm1;
 
 private:
-    void pump() override;
-    void pause(std::chrono::milliseconds duration) override;
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    // Runs the loop until its next pause, unless the radio's pace or a
+    // writer at work puts the poll off.
+    void poll();
+    // The next poll at `at`, or sooner if one is due sooner already.
+    void pollBy(TimePoint at);
+    void pollAt(TimePoint at);
+    // The earliest a command may follow the last one.
+    TimePoint pacedFrom(TimePoint now) const;
+    void sendAgain();
     void stepFailed(const StepFailure& failure) override;
     void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) override;
     void commandSent(const std::string& command, const std::string& digits) override;
@@ -59,7 +76,11 @@ private:
     FileWatch watch_;
     RelayLog log_;
     SendCommand sender_;
-    std::optional<std::chrono::steady_clock::time_point> lastCommandEnd_;
+    std::optional<PollLoop> loop_;
+    QTimer pollTimer_;
+    TimePoint pollDue_;
+    QTimer reSendTimer_;
+    std::optional<TimePoint> lastCommandEnd_;
     bool quit_ = false;
 };
 

@@ -210,9 +210,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
-    // The window only repaints at the poll's pumps, so a blinking caret would
-    // stutter at the poll rate; its repaints also cost more than the polling.
-    QApplication::setCursorFlashTime(0);
     // The installed icon, and the desktop entry that goes with the window.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
     QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
@@ -221,7 +218,9 @@ int main(int argc, char** argv) {
     // Qt tells of the end of the Windows session only this way, and the
     // system ends the process right after: the port is closed at once.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
+    // A stop asked for by a signal or the console ends the relay as QUIT does.
+    freqrelay::QuitSignals::whenReceived(&form, [&form] { form.Command1_Click(); });
     freqrelay::RelayLog::started(freqrelay::absolutePath(file), freqrelay::devicePathForPort(1), mappedBy);
     form.Form_Load();
-    return 0;
+    return QApplication::exec();
 }

@@ -1,0 +1,27 @@
+// FileWatch where the relay knows no watch: nothing is ever told, and the
+// relay polls at its own pace.
+#include "ui/FileWatch.h"
+
+#include <filesystem>
+
+namespace freqrelay {
+
+struct FileWatch::System {};
+
+FileWatch::FileWatch(std::string path)
+    : path_(std::move(path)),
+      name_(std::filesystem::path(path_).filename().string()),
+      system_(std::make_unique<System>()) {}
+
+FileWatch::~FileWatch() = default;
+
+void FileWatch::start(std::function<void()> changed) { changed_ = std::move(changed); }
+
+WriteSettle::TimePoint FileWatch::readableAt(WriteSettle::TimePoint due) {
+    update();
+    return settle_.readableAt(due);
+}
+
+bool FileWatch::update() { return false; }
+
+}  // namespace freqrelay
