@@ -8,18 +8,6 @@
 
 #include <thread>
 
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#endif
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace freqrelay {
 
 namespace {
@@ -36,15 +24,10 @@ QString portNameFor(const std::string& path) {
     if (name.toStdString() == path) {
         return name;
     }
-#ifdef Q_OS_UNIX
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        const std::string resolved = real;
-        std::free(real);
-        if (QString::fromStdString(resolved).toStdString() == resolved) {
-            return QString::fromStdString(resolved);
-        }
+    const std::string resolved = QtSerialControl::resolvedPath(path);
+    if (!resolved.empty() && QString::fromStdString(resolved).toStdString() == resolved) {
+        return QString::fromStdString(resolved);
     }
-#endif
     return {};
 }
 
@@ -68,9 +51,11 @@ QSerialPort::StopBits toQt(SerialSettings::StopBits stopBits) {
     return QSerialPort::OneStop;
 }
 
-std::string reasonOf(const QSerialPort& port) { return systemReasonText(port.errorString().toStdString()); }
-
 }  // namespace
+
+std::string QtSerialControl::reasonOf(const QSerialPort& port) {
+    return systemReasonText(port.errorString().toStdString());
+}
 
 QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout) : writeTimeout_(writeTimeout) {}
 
@@ -127,15 +112,6 @@ void QtSerialControl::setInBufferCount(std::int16_t count) {
     }
 }
 
-void QtSerialControl::checkSettingsSupported() const {
-#ifndef Q_OS_WIN
-    // termios has no 1.5 stop bits, and QSerialPort would quietly send 1.
-    if (settings_.stopBits == SerialSettings::StopBits::OneAndHalf) {
-        fail("1.5 stop bits are not supported on this system");
-    }
-#endif
-}
-
 void QtSerialControl::applySettings() {
     checkSettingsSupported();
     const bool applied = port_.setBaudRate(settings_.baudRate) &&
@@ -144,32 +120,6 @@ void QtSerialControl::applySettings() {
     if (!applied) {
         fail("cannot apply the line settings: " + reasonOf(port_));
     }
-}
-
-void QtSerialControl::applyRts() {
-    // A device without modem lines (a pseudo-terminal, a virtual COM port)
-    // has no RTS to set; that is no reason to refuse the port.
-#ifdef Q_OS_WIN
-    // Qt reports the system's refusal as an unknown error, so RTS is set
-    // here directly, where the system's own code tells the two apart.
-    if (::EscapeCommFunction(reinterpret_cast<HANDLE>(port_.handle()), rtsEnable_ ? SETRTS : CLRRTS)) {
-        return;
-    }
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
-        return;
-    }
-    fail("cannot set RTS: " + systemReasonText(qt_error_string(static_cast<int>(error)).toStdString()));
-#else
-    if (port_.setRequestToSend(rtsEnable_)) {
-        return;
-    }
-    if (port_.error() == QSerialPort::UnsupportedOperationError) {
-        port_.clearError();
-        return;
-    }
-    fail("cannot set RTS: " + reasonOf(port_));
-#endif
 }
 
 void QtSerialControl::setPortOpen(bool open) {
@@ -262,30 +212,6 @@ void QtSerialControl::close() {
     port_.close();
 }
 
-bool QtSerialControl::hungUp() const {
-#ifdef Q_OS_UNIX
-    pollfd line{static_cast<int>(port_.handle()), POLLOUT, 0};
-    return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-    return false;
-#endif
-}
-
-long QtSerialControl::queuedOutput() const {
-#ifdef Q_OS_UNIX
-    int queued = 0;
-    return ::ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &queued) == 0 ? queued : -1;
-#elif defined(Q_OS_WIN)
-    COMSTAT status{};
-    DWORD errors = 0;
-    return ::ClearCommError(reinterpret_cast<HANDLE>(port_.handle()), &errors, &status)
-               ? static_cast<long>(status.cbOutQue)
-               : -1;
-#else
-    return 0;
-#endif
-}
-
 void QtSerialControl::drain() {
     // Wait for the driver's queue with a deadline, so that a line held by
     // flow control fails instead of freezing the relay (on Windows the
@@ -304,18 +230,7 @@ void QtSerialControl::drain() {
     if (end != WaitEnd::Done) {
         fail(end == WaitEnd::Quit ? kQuitting : "output did not drain");
     }
-#ifdef Q_OS_UNIX
-    const int fd = static_cast<int>(port_.handle());
-    while (::tcdrain(fd) != 0) {
-        if (errno != EINTR) {
-            letGoAndFail(std::string("drain failed: ") + std::strerror(errno));
-        }
-    }
-#elif defined(Q_OS_WIN)
-    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) {
-        letGoAndFail("drain failed: " + systemReasonText(qt_error_string().toStdString()));
-    }
-#endif
+    systemDrain();
 }
 
 }  // namespace freqrelay

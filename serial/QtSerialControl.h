@@ -46,21 +46,28 @@ public:
     // Asked during every wait for the line; when it says the relay is
     // quitting, the wait gives up at once and the step fails.
     void setQuitCheck(std::function<bool()> quit) { quitCheck_ = std::move(quit); }
+    // Where `path` leads once every link is followed; "" when it leads
+    // nowhere or the system has no links for ports.
+    static std::string resolvedPath(const std::string& path);
 
 private:
+    static std::string reasonOf(const QSerialPort& port);
     [[noreturn]] void fail(const std::string& reason) const;
     [[noreturn]] void letGoAndFail(const std::string& reason);
-    void checkSettingsSupported() const;
     void applySettings();
-    void applyRts();
     void open();
     void close();
     void drain();
-    // Whether the system has hung the device up (an adapter pulled), so
-    // that nothing written to this handle will ever leave.
+    // Each system's own part: the line settings it cannot give, RTS,
+    // whether the system has hung the device up (an adapter pulled, so that
+    // nothing written to this handle will ever leave), the driver's output
+    // queue (-1 when it cannot tell), and the system's own wait for the last
+    // bytes to leave.
+    void checkSettingsSupported() const;
+    void applyRts();
     bool hungUp() const;
-    // Bytes still in the driver's output queue; -1 when it cannot tell.
     long queuedOutput() const;
+    void systemDrain();
 
     QSerialPort port_;
     std::chrono::milliseconds writeTimeout_;

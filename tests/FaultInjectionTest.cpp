@@ -124,6 +124,34 @@ TEST(FaultInjection, AnInPlaceWriterAt100HzNeverSendsTheEmptyFileAndEndsWithItsL
     }
 }
 
+TEST(FaultInjection, AWriterThatWritesATextInTwoPiecesIsNeverReadBetweenThem) {
+    RelayRig rig;
+    rig.writeFile("7000000");
+    std::string expected = "00 00 00 07 0A";
+    std::atomic<bool> done{false};
+    std::thread writer;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
+                             writer = std::thread([&] {
+                                 for (int i = 1; i <= 8; ++i) {
+                                     std::this_thread::sleep_for(400ms);
+                                     const std::string text = std::to_string(14000000 + i * 10000);
+                                     std::ofstream out(rig.file(), std::ios::trunc);
+                                     out << text.substr(0, 4) << std::flush;
+                                     std::this_thread::sleep_for(20ms);
+                                     out << text.substr(4);
+                                 }
+                                 done = true;
+                             });
+                         }),
+                         [&] { return done.load(); }, rig.waitForBytes(45), rig.idle(600ms)},
+                        30s));
+    writer.join();
+    for (int i = 1; i <= 8; ++i) {
+        expected += " 00 " + std::to_string(i) + "0 40 01 0A";
+    }
+    EXPECT_EQ(rig.lineHex(), expected);
+}
+
 TEST(FaultInjection, NulBytesHighBytesCarriageReturnsAndTabs) {
     RelayRig rig;
     using namespace std::string_literals;

@@ -1,4 +1,5 @@
 #include "RelayRig.h"
+#include "core/Encoder.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -47,6 +48,31 @@ TEST(Form1Actions, ReSendRepeatsTheLastCommandAndTouchesNothingElse) {
     EXPECT_EQ(Text1(rig.form)->text(), "typed");
     EXPECT_EQ(Text2(rig.form)->text(), "7050000");
     EXPECT_EQ(rig.relay.state.freqold.toText(), "7050000\r\n");
+}
+
+TEST(Form1Actions, ReSendSoonAfterACommandKeepsThePaceAndClicksMeanwhileAreMerged) {
+    using Clock = std::chrono::steady_clock;
+    RelayRig rig;
+    rig.writeFile("7050000");
+    Clock::time_point arrived[2];
+    std::string line;
+    const auto commandArrived = [&](int number) {
+        return [&, number] {
+            line += rig.pty.read(SIZE_MAX, 0ms);
+            if (line.size() < 5u * (number + 1)) {
+                return false;
+            }
+            arrived[number] = Clock::now();
+            return true;
+        };
+    };
+    // Three clicks at once, right after the change's command.
+    ASSERT_TRUE(rig.run({commandArrived(0), click(Command2(rig.form)), click(Command2(rig.form)),
+                         click(Command2(rig.form)), commandArrived(1), rig.idle(600ms)}));
+    line += rig.pty.read(SIZE_MAX, 0ms);
+    EXPECT_EQ(freqrelay::hexBytes(line), "00 00 05 07 0A 00 00 05 07 0A");
+    EXPECT_GE(arrived[1] - arrived[0], 240ms);  // the scenario's own 10 ms steps aside
+    EXPECT_EQ(static_cast<int>(rig.form.printedLines().size()), 3);
 }
 
 TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {

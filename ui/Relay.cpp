@@ -21,10 +21,11 @@ int millisecondsUntil(std::chrono::steady_clock::time_point at) {
 
 Relay::Relay(const std::string& frequencyFile)
     : file_(frequencyFile), watch_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
-    // A signal arrives while a step may be waiting for a stalled line, and
-    // the event loop cannot run until the step is over: that wait must not
-    // hold up the stop.
-    MSComm1.setQuitCheck([this] { return quitRequested(); });
+    // A signal may arrive while a step waits for a stalled line, and the
+    // event loop serves it only once the step is over: that wait (up to a
+    // write timeout and a drain's) must not hold up the stop. A click cannot
+    // arrive during a step, so only the signal is asked for.
+    MSComm1.setQuitCheck([] { return QuitSignals::received(); });
     pollTimer_.setSingleShot(true);
     pollTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&pollTimer_, &QTimer::timeout, [this] { poll(); });
@@ -81,7 +82,6 @@ void Relay::quit() {
     if (quit_) {
         return;
     }
-    // Raised first, so that closing a port on a stalled line gives up at once.
     quit_ = true;
     pollTimer_.stop();
     reSendTimer_.stop();
@@ -90,14 +90,10 @@ void Relay::quit() {
 
 void Relay::releaseFileAndPort() noexcept {
     file_.close();
-    if (MSComm1.portOpen()) {
-        try {
-            MSComm1.setPortOpen(false);
-        } catch (const RelayFailure&) {
-            // Ending regardless: the last command could not drain.
-            MSComm1.forceClose();
-        }
-    }
+    // Between steps the port is open only while a failed step waits to be
+    // repeated: no whole command is left in it to drain (a failed write
+    // drops its rest), so it is let go of at once, even on a stalled line.
+    MSComm1.forceClose();
 }
 
 void Relay::reSend() {

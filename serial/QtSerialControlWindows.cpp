@@ -1,0 +1,47 @@
+// The Windows part of QtSerialControl.
+#include "core/RelayFailure.h"
+#include "serial/QtSerialControl.h"
+
+#include <windows.h>
+
+namespace freqrelay {
+
+// COM ports have plain names; there is no link to follow.
+std::string QtSerialControl::resolvedPath(const std::string&) { return {}; }
+
+// Windows sets every stop-bit count the settings can name.
+void QtSerialControl::checkSettingsSupported() const {}
+
+void QtSerialControl::applyRts() {
+    // Qt reports the system's refusal as an unknown error, so RTS is set
+    // here directly, where the system's own code tells the two apart. A
+    // device without modem lines (a virtual COM port) has no RTS to set;
+    // that is no reason to refuse the port.
+    if (::EscapeCommFunction(reinterpret_cast<HANDLE>(port_.handle()), rtsEnable_ ? SETRTS : CLRRTS)) {
+        return;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+        return;
+    }
+    fail("cannot set RTS: " + systemReasonText(qt_error_string(static_cast<int>(error)).toStdString()));
+}
+
+// A lost device fails the write itself here.
+bool QtSerialControl::hungUp() const { return false; }
+
+long QtSerialControl::queuedOutput() const {
+    COMSTAT status{};
+    DWORD errors = 0;
+    return ::ClearCommError(reinterpret_cast<HANDLE>(port_.handle()), &errors, &status)
+               ? static_cast<long>(status.cbOutQue)
+               : -1;
+}
+
+void QtSerialControl::systemDrain() {
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) {
+        letGoAndFail("drain failed: " + systemReasonText(qt_error_string().toStdString()));
+    }
+}
+
+}  // namespace freqrelay
