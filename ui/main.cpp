@@ -210,6 +210,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
+    // A steady caret: a blinking one repaints a field twice a second for as
+    // long as the window is active, which costs the idle relay twice what
+    // its polling does.
+    QApplication::setCursorFlashTime(0);
     // The installed icon, and the desktop entry that goes with the window.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
     QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
