@@ -11,9 +11,9 @@
 
 namespace freqrelay {
 
-// Long enough for five bytes at any speed, short enough that a QUIT click
-// during a stalled write (seen only when the write gives up) is not kept
-// waiting long.
+// Long enough for five bytes at any speed, short enough that a click during
+// a stalled write (served only once the step is over) is not kept waiting
+// long.
 inline constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
 // The serial control over QSerialPort. Port numbers map to devices through

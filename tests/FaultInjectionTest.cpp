@@ -136,8 +136,10 @@ TEST(FaultInjection, AWriterThatWritesATextInTwoPiecesIsNeverReadBetweenThem) {
                                      std::this_thread::sleep_for(400ms);
                                      const std::string text = std::to_string(14000000 + i * 10000);
                                      std::ofstream out(rig.file(), std::ios::trunc);
+                                     // A pause well within the settle time, also
+                                     // on a busy machine.
                                      out << text.substr(0, 4) << std::flush;
-                                     std::this_thread::sleep_for(20ms);
+                                     std::this_thread::sleep_for(5ms);
                                      out << text.substr(4);
                                  }
                                  done = true;
