@@ -8,8 +8,9 @@
 
 namespace freqrelay {
 
-// Watches the folder the file's path names (against the working directory)
-// from the event loop, and tells when the file's writer has been at work:
+// Watches the folder the file's path names (against the working directory),
+// and when the path is a link, the folder of the file it leads to, from the
+// event loop, and tells when the file's writer has been at work:
 // closed the file after writing, renamed or moved it into place, or modified
 // it. A bare modification may be a writer between two writes, so the file
 // is read only once the writer has closed it or it has settled (WriteSettle).

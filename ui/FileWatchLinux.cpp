@@ -1,21 +1,94 @@
-// The Linux part of FileWatch: inotify on the file's folder, read when the
-// event loop sees its descriptor ready.
+// The Linux part of FileWatch: inotify on the file's folder, and on the
+// folder of the file a symbolic link leads to, read when the event loop sees
+// its descriptor ready.
 #include "ui/FileWatch.h"
 
 #include "core/FileReader.h"
+#include "ui/RelayLog.h"
 
 #include <QSocketNotifier>
 
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 
 namespace freqrelay {
 
+namespace {
+
+// A watch that cannot be had (the limit of watches reached, a folder that
+// is not there) is tried again this often; the poll goes on meanwhile.
+constexpr std::chrono::minutes kWatchRetry{1};
+
+// Where `file` leads through its links, even to a file not there yet.
+std::filesystem::path linkTarget(std::filesystem::path file) {
+    constexpr int kMostLinks = 40;  // as the system follows at most
+    for (int link = 0; link < kMostLinks; ++link) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) {
+            break;
+        }
+        const auto next = std::filesystem::read_symlink(file, error);
+        if (error) {
+            break;
+        }
+        file = next.is_absolute() ? next : file.parent_path() / next;
+    }
+    std::error_code error;
+    const auto target = std::filesystem::weakly_canonical(file, error);
+    return error ? file : target;
+}
+
+// What is watched: a folder, and the name in it that counts.
+struct Watched {
+    int watch = -1;
+    std::string folder;
+    std::string name;
+};
+
+}  // namespace
+
 struct FileWatch::System {
     int inotify = -1;
-    int folder = -1;  // the folder's watch within it
+    Watched path;    // the path's own folder
+    Watched target;  // where the path leads, when it is a link to another file
     std::unique_ptr<QSocketNotifier> ready;
+    std::optional<std::chrono::steady_clock::time_point> failedAt;
+    bool told = false;
+
+    // Watches the folder of `file` for its name in `watched`, in place of
+    // what it watched; 0, or why it cannot.
+    int watch(Watched& watched, const std::filesystem::path& file) {
+        const std::string folder = file.parent_path().string();
+        if (watched.watch >= 0 && watched.folder == folder) {
+            watched.name = file.filename().string();
+            return 0;
+        }
+        forget(watched);
+        // A bare modification is watched too: it tells of a writer still at
+        // work.
+        watched.watch =
+            ::inotify_add_watch(inotify, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ONLYDIR);
+        const int reason = watched.watch < 0 ? errno : 0;
+        watched.folder = folder;
+        watched.name = file.filename().string();
+        return reason;
+    }
+    void forget(Watched& watched) {
+        // The two may share one watch when the link stays in its folder.
+        Watched& other = &watched == &path ? target : path;
+        if (watched.watch >= 0 && watched.watch != other.watch) {
+            ::inotify_rm_watch(inotify, watched.watch);
+        }
+        watched = Watched{};
+    }
+    bool isFile(const inotify_event& event) const {
+        return event.len > 0 && ((event.wd == path.watch && path.name == event.name) ||
+                                 (event.wd == target.watch && target.name == event.name));
+    }
 };
 
 FileWatch::FileWatch(std::string path)
@@ -23,6 +96,10 @@ FileWatch::FileWatch(std::string path)
       name_(std::filesystem::path(path_).filename().string()),
       system_(std::make_unique<System>()) {
     system_->inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (system_->inotify < 0) {
+        qCInfo(relayLog).noquote() << QStringLiteral("no watch on %1 (%2): polling it every 250 ms")
+                                          .arg(readable(path_), readable(std::strerror(errno)));
+    }
 }
 
 FileWatch::~FileWatch() {
@@ -56,31 +133,56 @@ bool FileWatch::update() {
     if (system.inotify < 0) {
         return false;
     }
-    if (system.folder < 0) {
-        // Resolved now, not at start: the path is read against the working
-        // directory of each poll. A bare modification is watched too: it
-        // tells of a writer still at work.
-        const auto folder = std::filesystem::path(absolutePath(path_)).parent_path();
-        system.folder =
-            ::inotify_add_watch(system.inotify, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ONLYDIR);
+    const auto now = std::chrono::steady_clock::now();
+    if (!system.failedAt || now - *system.failedAt >= kWatchRetry) {
+        // Resolved at every poll, not at start: the path is read against the
+        // working directory of each poll, and a link may be pointed
+        // elsewhere. A link's target is watched in its own folder, since a
+        // writer replaces the file there.
+        const std::filesystem::path file = absolutePath(path_);
+        const std::filesystem::path target = linkTarget(file);
+        int reason = system.watch(system.path, file);
+        if (target.parent_path() != file.parent_path() || target.filename() != file.filename()) {
+            const int targetReason = system.watch(system.target, target);
+            reason = reason != 0 ? reason : targetReason;
+        } else {
+            system.forget(system.target);
+        }
+        system.failedAt.reset();
+        if (reason != 0) {
+            system.failedAt = now;
+            if (!system.told) {
+                system.told = true;
+                qCInfo(relayLog).noquote()
+                    << QStringLiteral(
+                           "no watch on the folder of %1 (%2): polling it every 250 ms, trying again "
+                           "every minute")
+                           .arg(readable(file.string()), readable(std::strerror(reason)));
+            }
+        }
     }
     bool atWork = false;
     alignas(inotify_event) char events[4096];
     for (ssize_t size = 0; (size = ::read(system.inotify, events, sizeof events)) > 0;) {
-        const auto now = std::chrono::steady_clock::now();
+        const auto seen = std::chrono::steady_clock::now();
         for (ssize_t at = 0; at < size;) {
             const auto* event = reinterpret_cast<const inotify_event*>(events + at);
             if ((event->mask & IN_IGNORED) != 0) {
-                system.folder = -1;  // the folder is gone; watched again once it is back
+                // A folder is gone; watched again once it is back.
+                for (Watched* watched : {&system.path, &system.target}) {
+                    if (watched->watch == event->wd) {
+                        *watched = Watched{};
+                    }
+                }
             } else if ((event->mask & IN_Q_OVERFLOW) != 0) {
                 // Events were lost, the file's among them maybe: read it.
                 settle_.finished();
                 atWork = true;
-            } else if (event->len > 0 && name_ == event->name) {
+            } else if (system.isFile(*event)) {
                 if ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0) {
                     settle_.finished();
                 } else {
-                    settle_.modified(now);
+                    settle_.modified(seen);
                 }
                 atWork = true;
             }

@@ -1,0 +1,77 @@
+#include "ui/FileWatch.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+void renameIntoPlace(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file.string() + ".new") << text;
+    std::filesystem::rename(file.string() + ".new", file);
+}
+
+// Whether `write` wakes the watch on `path`; the poll alone never does.
+bool wakes(freqrelay::FileWatch& watch, const std::function<void()>& write) {
+    bool woken = false;
+    watch.start([&] { woken = true; });
+    write();
+    return QTest::qWaitFor([&] { return woken; }, 5000);
+}
+
+}  // namespace
+
+TEST(FileWatch, AWriteWakesItAlsoWhereALinkLeadsAndWhenTheLinkIsPointedElsewhere) {
+    QTemporaryDir top;
+    ASSERT_TRUE(top.isValid());
+    const std::filesystem::path folder = top.path().toStdString();
+    for (const auto* name : {"here", "there", "elsewhere"}) {
+        std::filesystem::create_directory(folder / name);
+    }
+    const auto file = folder / "here" / "ft1000file";
+    {
+        SCOPED_TRACE("a plain file, rewritten in place");
+        freqrelay::FileWatch watch(file.string());
+        EXPECT_TRUE(wakes(watch, [&] { std::ofstream(file) << "7050000"; }));
+        std::filesystem::remove(file);
+    }
+    std::filesystem::create_symlink(folder / "there" / "radio.txt", file);
+    freqrelay::FileWatch watch(file.string());
+    {
+        SCOPED_TRACE("a link to a file in another folder, replaced there");
+        EXPECT_TRUE(wakes(watch, [&] { renameIntoPlace(folder / "there" / "radio.txt", "7050000"); }));
+    }
+    {
+        SCOPED_TRACE("the link pointed elsewhere, seen at the next poll");
+        std::filesystem::remove(file);
+        std::filesystem::create_symlink(folder / "elsewhere" / "radio.txt", file);
+        EXPECT_TRUE(wakes(watch, [&] {
+            watch.readableAt(std::chrono::steady_clock::now());
+            renameIntoPlace(folder / "elsewhere" / "radio.txt", "3500000");
+        }));
+    }
+}
+
+TEST(FileWatch, AFolderThatCannotBeWatchedIsToldOnceAndPolled) {
+    static QStringList told;
+    told.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { told << text; });
+    QTemporaryDir top;
+    ASSERT_TRUE(top.isValid());
+    freqrelay::FileWatch watch((top.path() + "/missing/ft1000file").toStdString());
+    watch.start([] {});
+    for (int poll = 0; poll < 3; ++poll) {
+        const auto now = std::chrono::steady_clock::now();
+        EXPECT_EQ(watch.readableAt(now), now);
+    }
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(told.size(), 1) << told.join('\n').toStdString();
+    EXPECT_EQ(told[0].toStdString(), "no watch on the folder of " + top.path().toStdString() +
+                                         "/missing/ft1000file (No such file or directory): polling it every 250 "
+                                         "ms, trying again every minute");
+}
