@@ -54,10 +54,9 @@ struct FileWatch::System {
 };
 
 FileWatch::FileWatch(std::string path)
-    : path_(std::move(path)),
-      name_(std::filesystem::path(path_).filename().string()),
-      system_(std::make_unique<System>()) {
-    system_->name = std::filesystem::path(path_).filename().wstring();
+    : path_(std::move(path)), name_(pathText(systemPath(path_).filename())), system_(std::make_unique<System>()) {
+    // Kept in UTF-8; the system names files in UTF-16.
+    system_->name = systemPath(path_).filename().wstring();
     system_->done = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
@@ -96,7 +95,7 @@ bool FileWatch::update() {
     if (system.folder == INVALID_HANDLE_VALUE) {
         // Resolved now, not at start: the path is read against the working
         // directory of each poll.
-        const auto folder = std::filesystem::path(absolutePath(path_)).parent_path();
+        const auto folder = systemPath(absolutePath(path_)).parent_path();
         system.folder = ::CreateFileW(folder.wstring().c_str(), FILE_LIST_DIRECTORY,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
