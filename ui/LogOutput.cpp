@@ -18,7 +18,7 @@
 #include <memory>
 #include <mutex>
 
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 #include <windows.h>
 #endif
 
@@ -46,7 +46,7 @@ LogFileOutput* logFile = nullptr;
 // A line of the log's own, in the relay's category, on standard error.
 void tellOnStandardError(const QString& message) {
     const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
-#ifdef Q_OS_WIN
+#ifdef _WIN32
     Console::write(stderr, qFormatLogMessage(QtWarningMsg, context, message) + QLatin1Char('\n'));
 #else
     systemHandler(QtWarningMsg, context, message);
@@ -108,7 +108,7 @@ bool isRelayLine(const QMessageLogContext& context) {
 }
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-#ifdef Q_OS_WIN
+#ifdef _WIN32
     const QString line = qFormatLogMessage(type, context, message);
     if (logFile != nullptr && isRelayLine(context)) {
         appendToLogFile(*logFile, line);
@@ -143,7 +143,7 @@ bool isTheFrequencyFile(const std::string& log, const std::string& frequencyFile
     return resolved(log) == resolved(frequencyFile);
 }
 
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 bool leadsSomewhere(DWORD which) {
     const HANDLE handle = ::GetStdHandle(which);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
@@ -153,7 +153,7 @@ bool leadsSomewhere(DWORD which) {
 }  // namespace
 
 void LogOutput::attachToParentConsole() {
-#ifdef Q_OS_WIN
+#ifdef _WIN32
     // Output already redirected to a file or a pipe stays there.
     const bool outputNowhere = !leadsSomewhere(STD_OUTPUT_HANDLE);
     const bool errorNowhere = !leadsSomewhere(STD_ERROR_HANDLE);

@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+#if defined(__linux__) || defined(__FreeBSD__)
 #include <dlfcn.h>
 #endif
 
@@ -28,7 +28,7 @@ namespace {
 // With no display at all, run offscreen rather than fail to start: the
 // relay's work is the serial line, not the window.
 void useOffscreenWithoutDisplay() {
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+#if defined(__linux__) || defined(__FreeBSD__)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -42,7 +42,7 @@ void useOffscreenWithoutDisplay() {
 // library Qt would use, and ends with a plain message instead. The name of
 // an unreachable display, or "" when it was reached or cannot be tried.
 std::string unreachableDisplay() {
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+#if defined(__linux__) || defined(__FreeBSD__)
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const QByteArray display = qgetenv("DISPLAY");
     const bool mayChooseWayland = platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -98,7 +98,7 @@ void listPorts() {
         print(stdout, QStringLiteral("No serial ports found.\n"));
     }
     for (const QSerialPortInfo& port : ports) {
-#ifdef Q_OS_WIN
+#ifdef _WIN32
         // The name a user types (COM3), not the device path (\\.\COM3).
         QString text = port.portName() + QLatin1Char('\n');
 #else
