@@ -91,8 +91,8 @@ void Relay::quit() {
 void Relay::releaseFileAndPort() noexcept {
     file_.close();
     // Between steps the port is open only while a failed step waits to be
-    // repeated: no whole command is left in it to drain (a failed write
-    // drops its rest), so it is let go of at once, even on a stalled line.
+    // repeated, its command not on the line: there is nothing worth waiting
+    // for, so it is let go of at once, even on a stalled line.
     MSComm1.forceClose();
 }
 
