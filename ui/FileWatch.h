@@ -29,7 +29,10 @@ public:
     void start(std::function<void()> changed);
     // When a read of the file due at `due` may go ahead, by all the watch
     // has seen up to now.
-    WriteSettle::TimePoint readableAt(WriteSettle::TimePoint due);
+    WriteSettle::TimePoint readableAt(WriteSettle::TimePoint due) {
+        update();
+        return settle_.readableAt(due);
+    }
 
 private:
     struct System;

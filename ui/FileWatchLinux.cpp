@@ -123,11 +123,6 @@ void FileWatch::start(std::function<void()> changed) {
     update();
 }
 
-WriteSettle::TimePoint FileWatch::readableAt(WriteSettle::TimePoint due) {
-    update();
-    return settle_.readableAt(due);
-}
-
 bool FileWatch::update() {
     System& system = *system_;
     if (system.inotify < 0) {

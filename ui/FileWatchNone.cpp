@@ -17,11 +17,6 @@ FileWatch::~FileWatch() = default;
 
 void FileWatch::start(std::function<void()> changed) { changed_ = std::move(changed); }
 
-WriteSettle::TimePoint FileWatch::readableAt(WriteSettle::TimePoint due) {
-    update();
-    return settle_.readableAt(due);
-}
-
 bool FileWatch::update() { return false; }
 
 }  // namespace freqrelay
