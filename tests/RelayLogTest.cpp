@@ -200,16 +200,27 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     EXPECT_EQ(program.exitCode(), 0);
 }
 
-// Standard error (here a pipe) and /dev/null are logs like a file.
-TEST(RelayLog, StandardErrorAndDevNullMayBeTheLogFile) {
-    for (const char* log : {"/dev/stderr", "/dev/null"}) {
+// Standard error (here a pipe) and /dev/null are logs like a file. A
+// standard stream the relay was started without leads nowhere: no file the
+// relay opens itself takes its place and its lines.
+TEST(RelayLog, TheStandardStreamsAndDevNullMayBeTheLogFile) {
+    const struct {
+        const char* log;
+        bool startedWithoutStandardOutput;
+    } cases[] = {{"/dev/stderr", false}, {"/dev/null", false}, {"/dev/stdout", true}};
+    for (const auto& [log, startedWithoutStandardOutput] : cases) {
         SCOPED_TRACE(log);
         PseudoTerminal pty;
         RelayRig rig;
         rig.writeFile("14250000");
         QProcess program;
+        if (startedWithoutStandardOutput) {
+            program.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        }
         startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", log});
         EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        rig.writeFile("7050000");
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
         program.terminate();
         ASSERT_TRUE(program.waitForFinished(5000));
         EXPECT_EQ(program.exitCode(), 0);

@@ -2,7 +2,25 @@
 
 #include <QByteArray>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace freqrelay {
+
+void Console::claimStandardStreams() {
+    for (const int standard : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(standard, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free number, the one just found closed, unless a
+            // lower one could not be filled either.
+            const int opened = ::open("/dev/null", O_RDWR);
+            if (opened != standard && opened != -1) {
+                ::close(opened);
+            }
+        }
+    }
+}
 
 void Console::write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();

@@ -7,6 +7,29 @@
 
 namespace freqrelay {
 
+namespace {
+
+bool leadsSomewhere(DWORD which) {
+    const HANDLE handle = ::GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void Console::claimStandardStreams() {
+    // Output already redirected to a file or a pipe stays there.
+    const bool outputNowhere = !leadsSomewhere(STD_OUTPUT_HANDLE);
+    const bool errorNowhere = !leadsSomewhere(STD_ERROR_HANDLE);
+    if ((outputNowhere || errorNowhere) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        if (outputNowhere) {
+            std::freopen("CONOUT$", "w", stdout);
+        }
+        if (errorNowhere) {
+            std::freopen("CONOUT$", "w", stderr);
+        }
+    }
+}
+
 void Console::write(std::FILE* stream, const QString& text) {
     std::fflush(stream);
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));

@@ -143,30 +143,7 @@ bool isTheFrequencyFile(const std::string& log, const std::string& frequencyFile
     return resolved(log) == resolved(frequencyFile);
 }
 
-#ifdef _WIN32
-bool leadsSomewhere(DWORD which) {
-    const HANDLE handle = ::GetStdHandle(which);
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
-#endif
-
 }  // namespace
-
-void LogOutput::attachToParentConsole() {
-#ifdef _WIN32
-    // Output already redirected to a file or a pipe stays there.
-    const bool outputNowhere = !leadsSomewhere(STD_OUTPUT_HANDLE);
-    const bool errorNowhere = !leadsSomewhere(STD_ERROR_HANDLE);
-    if ((outputNowhere || errorNowhere) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
-        if (outputNowhere) {
-            std::freopen("CONOUT$", "w", stdout);
-        }
-        if (errorNowhere) {
-            std::freopen("CONOUT$", "w", stderr);
-        }
-    }
-#endif
-}
 
 bool LogOutput::appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason) {
     if (isTheFrequencyFile(path, frequencyFile)) {

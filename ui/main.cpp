@@ -120,9 +120,9 @@ void listPorts() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // First of all, so that a stop in the first milliseconds is a clean one.
+    freqrelay::Console::claimStandardStreams();
+    // Next, so that a stop in the first milliseconds is a clean one.
     freqrelay::QuitSignals::install();
-    freqrelay::LogOutput::attachToParentConsole();
 
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
