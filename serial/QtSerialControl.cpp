@@ -147,6 +147,9 @@ void QtSerialControl::open() {
     port_.setPortName(portName);
     port_.clearError();
     checkSettingsSupported();
+    if (const std::string holder = lockHolder(); !holder.empty()) {
+        fail("in use by another program: " + holder);
+    }
     if (!port_.open(QIODevice::ReadWrite)) {
         const QString reason = port_.errorString();
         fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program"

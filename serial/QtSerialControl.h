@@ -58,11 +58,15 @@ private:
     void open();
     void close();
     void drain();
-    // Each system's own part: the line settings it cannot give, RTS,
+    // Each system's own part: the living program, other than this one,
+    // that holds the port's lock file ("" when none does; Qt's own check
+    // takes a lock in another format for a stale one and removes it), the
+    // line settings it cannot give, RTS,
     // whether the system has hung the device up (an adapter pulled, so that
     // nothing written to this handle will ever leave), the driver's output
     // queue (-1 when it cannot tell), and the system's own wait for the last
     // bytes to leave.
+    std::string lockHolder() const;
     void checkSettingsSupported() const;
     void applyRts();
     bool hungUp() const;

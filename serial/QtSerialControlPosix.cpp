@@ -3,13 +3,57 @@
 #include "serial/QtSerialControl.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string_view>
 
 namespace freqrelay {
+
+namespace {
+
+// Where programs put a port's lock file, after the old UUCP custom: the
+// device's name after "LCK..", holding the owner's process number as text.
+constexpr std::string_view kLockFolders[] = {
+    "/run/lock",  "/var/lock", "/var/lock/lockdev", "/var/spool/locks", "/var/spool/uucp",
+    "/etc/locks", "/tmp",      "/var/tmp"};
+
+// The living process, other than this one, that the lock file at `path`
+// names; 0 when there is none.
+pid_t livingOwner(const std::string& path) {
+    std::ifstream file(path);
+    long owner = 0;
+    if (!(file >> owner) || owner <= 0 || owner > INT_MAX || owner == ::getpid()) {
+        return 0;
+    }
+    const auto pid = static_cast<pid_t>(owner);
+    return ::kill(pid, 0) == 0 || errno == EPERM ? pid : 0;
+}
+
+}  // namespace
+
+std::string QtSerialControl::lockHolder() const {
+    // A lock is named after the device below /dev ("ttyUSB0", "pts_3"), by
+    // some programs after the link the user gave; both are looked for.
+    for (const std::string& device : {openDevice_, resolvedPath(openDevice_)}) {
+        std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+        std::replace(name.begin(), name.end(), '/', '_');
+        for (const std::string_view folder : kLockFolders) {
+            const std::string path = std::string(folder) + "/LCK.." + name;
+            if (const pid_t owner = livingOwner(path); owner != 0) {
+                return "process " + std::to_string(owner) + " holds " + path;
+            }
+        }
+    }
+    return {};
+}
 
 std::string QtSerialControl::resolvedPath(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);

@@ -12,6 +12,9 @@ std::string QtSerialControl::resolvedPath(const std::string&) { return {}; }
 // Windows sets every stop-bit count the settings can name.
 void QtSerialControl::checkSettingsSupported() const {}
 
+// Windows opens a port for one program only, and there are no lock files.
+std::string QtSerialControl::lockHolder() const { return {}; }
+
 void QtSerialControl::applyRts() {
     // Qt reports the system's refusal as an unknown error, so RTS is set
     // here directly, where the system's own code tells the two apart. A

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 using namespace freqrelay;
 using namespace std::chrono_literals;
@@ -154,6 +155,28 @@ TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
         EXPECT_EQ(failure.what(), pty.slavePath() + ": in use by another program");
     }
     other.setPortOpen(false);
+    EXPECT_NO_THROW(control.setPortOpen(true));
+}
+
+// Another program's lock file in the common older format (its process
+// number, padded to ten places) is the other program's, not a stale one.
+TEST_F(QtSerialControlOnPty, ALockFileOfAnotherLivingProgramIsLeftAndThePortFailsToOpen) {
+    std::string name = pty.slavePath().substr(5);
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::filesystem::path lock = "/tmp/LCK.." + name;
+    {
+        std::ofstream file(lock);
+        file << std::string(10 - std::to_string(::getppid()).size(), ' ') << ::getppid() << '\n';
+    }
+    try {
+        control.setPortOpen(true);
+        ADD_FAILURE() << "a port another program has locked must not open";
+    } catch (const RelayFailure& failure) {
+        EXPECT_EQ(failure.what(), pty.slavePath() + ": in use by another program: process " +
+                                      std::to_string(::getppid()) + " holds " + lock.string());
+    }
+    EXPECT_TRUE(std::filesystem::exists(lock));
+    std::filesystem::remove(lock);
     EXPECT_NO_THROW(control.setPortOpen(true));
 }
 
