@@ -39,6 +39,12 @@ private:
     // Watches the folder if it is not watched yet, and takes in what the
     // watch has seen; true when the writer was at work on the file.
     bool update();
+    // The system's watch has something to tell.
+    void woken() {
+        if (update() && changed_) {
+            changed_();
+        }
+    }
 
     std::string path_;
     std::string name_;

@@ -115,11 +115,7 @@ void FileWatch::start(std::function<void()> changed) {
         return;
     }
     system_->ready = std::make_unique<QSocketNotifier>(system_->inotify, QSocketNotifier::Read);
-    QObject::connect(system_->ready.get(), &QSocketNotifier::activated, [this] {
-        if (update() && changed_) {
-            changed_();
-        }
-    });
+    QObject::connect(system_->ready.get(), &QSocketNotifier::activated, [this] { woken(); });
     update();
 }
 

@@ -74,11 +74,7 @@ void FileWatch::start(std::function<void()> changed) {
         return;
     }
     system_->ready = std::make_unique<QWinEventNotifier>(system_->done);
-    QObject::connect(system_->ready.get(), &QWinEventNotifier::activated, [this] {
-        if (update() && changed_) {
-            changed_();
-        }
-    });
+    QObject::connect(system_->ready.get(), &QWinEventNotifier::activated, [this] { woken(); });
     update();
 }
 
