@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace freqrelay {
 
@@ -42,7 +44,11 @@ pid_t livingOwner(const std::string& path) {
 std::string QtSerialControl::lockHolder() const {
     // A lock is named after the device below /dev ("ttyUSB0", "pts_3"), by
     // some programs after the link the user gave; both are looked for.
-    for (const std::string& device : {openDevice_, resolvedPath(openDevice_)}) {
+    std::vector<std::string> devices{openDevice_};
+    if (std::string resolved = resolvedPath(openDevice_); !resolved.empty() && resolved != openDevice_) {
+        devices.push_back(std::move(resolved));
+    }
+    for (const std::string& device : devices) {
         std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
         std::replace(name.begin(), name.end(), '/', '_');
         for (const std::string_view folder : kLockFolders) {
