@@ -1,3 +1,4 @@
+#include "serial/QtSerialControl.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
@@ -7,7 +8,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setCursorFlashTime(0);  // as the relay runs
-    freqrelay::Relay relay;
+    freqrelay::QtSerialControl port;
+    freqrelay::Relay relay(freqrelay::kFrequencyFile, port);
     freqrelay::Form1 form(relay);
     form.show();
     return QApplication::exec();

@@ -1,58 +1,60 @@
 #include "core/Encoder.h"
 
 #include "core/Conversions.h"
+#include "core/RelayFailure.h"
 
 namespace freqrelay {
 
 namespace {
 
 constexpr double kSevenDigits = 1000000.0;  // below this one zero goes in front
-constexpr std::int16_t kOpcode = 0x0A;
+constexpr std::uint8_t kOpcode = 0x0A;
 
-std::string hexLiteral(const RelayState& state, const Variant& group) { return state.h + group.toText(); }
+// A byte value as the command carries it; every value encode makes lies
+// from 0 to 0x99.
+std::uint8_t byteOf(double value) { return static_cast<std::uint8_t>(RoundToLong(value)); }
 
 }  // namespace
 
-void Encoder::runStep(EncodeStep step, RelayState& state, Display& display) {
-    switch (step) {
-    case EncodeStep::CutToInterpretedLength: {
-        std::string& text = state.freq.text();  // no copy of a large file's text
-        text = LeftPartAfterMark(text, kInterpretedLength);
-        break;
+Encoding encode(std::string_view text) {
+    Encoding encoding;
+    const std::string h = "&H";
+    std::string freq = LeftPartAfterMark(text, kInterpretedLength);
+    double freqflo = 0.0;
+    std::int32_t freqlon = 0;
+    try {
+        freqflo = NumericValue(freq);
+        // Written, read back and written again, so that In shows the number
+        // as it reads back from its own text.
+        encoding.in = DoubleText(NumericValue(DoubleText(freqflo)));
+        freqlon = RoundToLong(freqflo);
+    } catch (const RelayFailure& failure) {
+        encoding.overflow = failure.what();
+        return encoding;
     }
-    case EncodeStep::ReadNumber: state.freqflo = NumericValue(state.freq.toText()); break;
-    // Written, read back and written again, so that In shows the number as
-    // it reads back from its own text.
-    case EncodeStep::ShowIn: display.showIn(DoubleText(NumericValue(DoubleText(state.freqflo)))); break;
-    case EncodeStep::RoundToWhole: state.freqlon = RoundToLong(state.freqflo); break;
-    case EncodeStep::WholeAsDigits: state.freq = Variant(LongText(state.freqlon)); break;
-    case EncodeStep::PadToSevenDigits: {
-        const std::string digits = state.freq.toText();
-        state.freq1 = NumericValue(digits) < kSevenDigits ? "0" + digits : digits;
-        break;
-    }
-    case EncodeStep::TakeDigits67: state.f1 = Variant(Middle(state.freq1, 6, 2)); break;
-    case EncodeStep::TakeDigits45: state.f2 = Variant(Middle(state.freq1, 4, 2)); break;
-    case EncodeStep::TakeDigits23: state.f3 = Variant(Middle(state.freq1, 2, 2)); break;
-    case EncodeStep::TakeDigit1: state.f4 = LeftPart(state.freq1, 1); break;
-    case EncodeStep::ShowOut: display.showOut(outText(state)); break;
-    case EncodeStep::MakeLiteral1: state.b1 = Variant(hexLiteral(state, state.f1)); break;
-    case EncodeStep::MakeLiteral2: state.b2 = Variant(hexLiteral(state, state.f2)); break;
-    case EncodeStep::MakeLiteral3: state.b3 = Variant(hexLiteral(state, state.f3)); break;
-    case EncodeStep::MakeLiteral4: state.b4 = Variant(state.h + state.f4); break;
-    case EncodeStep::ReadByte1: state.c1 = Variant(NumericValue(state.b1.toText())); break;
-    case EncodeStep::ReadByte2: state.c2 = Variant(NumericValue(state.b2.toText())); break;
-    case EncodeStep::ReadByte3: state.c3 = Variant(NumericValue(state.b3.toText())); break;
-    case EncodeStep::ReadByte4: state.c4 = Variant(NumericValue(state.b4.toText())); break;
-    case EncodeStep::SetOpcode: state.c5 = Variant(kOpcode); break;
-    }
+    freq = LongText(freqlon);
+    const std::string freq1 = NumericValue(freq) < kSevenDigits ? "0" + freq : freq;
+    const std::string f1 = Middle(freq1, 6, 2);
+    const std::string f2 = Middle(freq1, 4, 2);
+    const std::string f3 = Middle(freq1, 2, 2);
+    const std::string f4 = LeftPart(freq1, 1);
+    encoding.out = f4 + f3 + f2 + f1;
+    // Each group read as a hexadecimal literal is its packed decimal byte:
+    // "42" is 0x42, "9" is 0x09, "" and "-1" are 0.
+    const std::string b1 = h + f1;
+    const std::string b2 = h + f2;
+    const std::string b3 = h + f3;
+    const std::string b4 = h + f4;
+    const double c1 = NumericValue(b1);
+    const double c2 = NumericValue(b2);
+    const double c3 = NumericValue(b3);
+    const double c4 = NumericValue(b4);
+    const std::uint8_t c5 = kOpcode;
+    encoding.command = {byteOf(c1), byteOf(c2), byteOf(c3), byteOf(c4), c5};
+    return encoding;
 }
 
-std::string Encoder::outText(const RelayState& state) {
-    return state.f4 + state.f3.toText() + state.f2.toText() + state.f1.toText();
-}
-
-std::string hexBytes(const std::string& bytes) {
+std::string hexBytes(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     for (const char c : bytes) {
@@ -66,13 +68,8 @@ std::string hexBytes(const std::string& bytes) {
     return text;
 }
 
-const std::string& Encoder::buildCommand(RelayState& state) {
-    std::string command;
-    for (const Variant* byte : {&state.c1, &state.c2, &state.c3, &state.c4, &state.c5}) {
-        command += CodeChar(RoundToLong(byte->toNumber()));
-    }
-    state.fr = Variant(std::move(command));
-    return state.fr.text();
+std::string hexBytes(const Command& command) {
+    return hexBytes(std::string_view(reinterpret_cast<const char*>(command.data()), command.size()));
 }
 
 }  // namespace freqrelay

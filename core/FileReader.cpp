@@ -1,8 +1,10 @@
 #include "core/FileReader.h"
 
+#include "core/Episodes.h"
 #include "core/RelayFailure.h"
 
 #include <filesystem>
+#include <new>
 
 namespace freqrelay {
 
@@ -28,6 +30,30 @@ std::string FileReader::name() const { return absolutePath(path_); }
 
 void FileReader::fail(const std::string& reason) const {
     throw RelayFailure(FailureKind::File, name() + ": " + reason);
+}
+
+std::string FileReader::readWhole() {
+    const char* step = "opening the file";
+    try {
+        open();
+        step = "reading the file";
+        std::string text;
+        while (!atEnd_) {
+            readInto(text);
+        }
+        close();
+        return text;
+    } catch (const RelayFailure& failure) {
+        // A descriptor that gave EIO or ESTALE never reads again: the next
+        // try opens the file afresh and reads it from the start.
+        close();
+        throw StepFailure{step, failure.what()};
+    } catch (const std::bad_alloc&) {
+        // Memory may be free again by the next try; it is a failed step like
+        // any other, never the end of the program.
+        close();
+        throw StepFailure{step, name() + ": out of memory"};
+    }
 }
 
 void FileReader::open() {

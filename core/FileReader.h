@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/TextFile.h"
-
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -31,22 +29,25 @@ inline constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
 // Windows). Anything else under the name (a FIFO or pipe, a directory, a
 // device) fails to open, so that the poll loop neither blocks on it nor reads
 // it without end; so does a file over kMaxFileSize.
-class FileReader final : public TextFile {
+class FileReader {
 public:
     explicit FileReader(std::string path);
-    ~FileReader() override;
+    ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
-    void open() override;
-    bool atEnd() const override { return atEnd_; }
-    void readInto(std::string& text) override;
-    void close() noexcept override;
+    // The file's whole text, read from its start and the file closed again;
+    // raises a StepFailure ("opening the file" or "reading the file") whose
+    // reason names the file.
+    std::string readWhole();
+    void close() noexcept;
 
     // The absolute path, resolved against the working directory of now.
-    std::string name() const override;
+    std::string name() const;
 
 private:
+    void open();
+    void readInto(std::string& text);
     bool isOpen() const noexcept;
     [[noreturn]] void fail(const std::string& reason) const;
     // The platform's part: open the file if it is a regular one and return

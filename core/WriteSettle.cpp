@@ -2,24 +2,31 @@
 
 #include "core/PollPacing.h"
 
+#include <algorithm>
+
 namespace freqrelay {
 
-void WriteSettle::modified(TimePoint at) { lastModified_ = at; }
+void WriteSettle::modified(TimePoint at) {
+    if (!firstModified_) {
+        firstModified_ = at;
+    }
+    lastModified_ = at;
+}
 
-void WriteSettle::finished() { lastModified_.reset(); }
+void WriteSettle::finished() {
+    firstModified_.reset();
+    lastModified_.reset();
+}
 
-WriteSettle::TimePoint WriteSettle::readableAt(TimePoint due) {
-    if (!lastModified_ || due >= *lastModified_ + kSettleTime) {
-        putOffSince_.reset();
+WriteSettle::TimePoint WriteSettle::readableAt(TimePoint due) const {
+    if (!firstModified_) {
         return due;
     }
-    if (!putOffSince_) {
-        putOffSince_ = due;
-    } else if (due - *putOffSince_ >= kPollPause) {
-        putOffSince_.reset();
-        return due;
+    TimePoint readable = *firstModified_ + kPollPause;
+    if (!tellsCloses_) {
+        readable = std::min(readable, *lastModified_ + kSettleTime);
     }
-    return *lastModified_ + kSettleTime;
+    return std::max(due, readable);
 }
 
 }  // namespace freqrelay

@@ -5,32 +5,40 @@
 
 namespace freqrelay {
 
-// Writers put a frequency into the file in one or two writes a few
-// milliseconds apart ("1425", then "0000"; or an emptied file, then its
-// text). 30 ms covers such a pause with room to spare, and is short next to
-// the poll's 250 ms, so the radio still follows at once.
+// Where the system tells no close, a writer's pause of this long is taken
+// for the end of its text: writers put a frequency into the file in one or
+// two writes a few milliseconds apart ("1425", then "0000"; or an emptied
+// file, then its text), and 30 ms is short next to the poll's 250 ms.
 inline constexpr std::chrono::milliseconds kSettleTime{30};
 
 // What a watch has seen of the file's writer, and so when the file may be
-// read: not while a writer may be between two writes of one text. A
-// modification with no close after writing or rename into place since is put
-// off until it is kSettleTime old. A writer that never pauses that long is
-// read anyway once reads have been put off for a poll pause.
+// read: not while a writer may be between two writes of one text. After a
+// modification the file is read once the writer has closed it or renamed
+// it into place, or (where the system tells no close) once the writes have
+// paused for kSettleTime; and in any case a poll pause after the first
+// modification since the last read, so that a writer that never closes the
+// file and never pauses is still followed, at least once every poll pause.
 class WriteSettle {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
+
+    // `tellsCloses`: the watch tells when a writer closes the file.
+    explicit WriteSettle(bool tellsCloses) : tellsCloses_(tellsCloses) {}
 
     // The file was modified (written, emptied) at `at`.
     void modified(TimePoint at);
     // The file was closed after writing or renamed into place: whole.
     void finished();
+    // The file is being read: what a writer does from now on is new.
+    void reading() { finished(); }
     // When a read due at `due` may go ahead: `due` itself, or later while
     // a writer is still at work.
-    TimePoint readableAt(TimePoint due);
+    TimePoint readableAt(TimePoint due) const;
 
 private:
+    bool tellsCloses_;
+    std::optional<TimePoint> firstModified_;
     std::optional<TimePoint> lastModified_;
-    std::optional<TimePoint> putOffSince_;
 };
 
 }  // namespace freqrelay

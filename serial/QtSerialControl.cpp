@@ -105,13 +105,6 @@ void QtSerialControl::setRTSEnable(bool enable) {
     }
 }
 
-void QtSerialControl::setInBufferCount(std::int16_t count) {
-    // Only emptying the buffer means anything; received data is never read.
-    if (count == 0 && port_.isOpen()) {
-        port_.clear(QSerialPort::Input);
-    }
-}
-
 void QtSerialControl::applySettings() {
     checkSettingsSupported();
     const bool applied = port_.setBaudRate(settings_.baudRate) &&

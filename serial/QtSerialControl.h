@@ -28,21 +28,14 @@ public:
     QtSerialControl& operator=(const QtSerialControl&) = delete;
 
     void setCommPort(std::int16_t port) override;
-    // Received data is never read and no receive event is handled, so the
-    // input mode, receive threshold and input length change nothing here.
-    void setInputMode(std::int32_t) override {}
     void setSettings(const std::string& settings) override;
     void setRTSEnable(bool enable) override;
-    void setRThreshold(std::int16_t) override {}
-    void setInputLen(std::int16_t) override {}
-    void setInBufferCount(std::int16_t count) override;
     void setPortOpen(bool open) override;
     bool portOpen() const override { return port_.isOpen(); }
     void setOutput(const std::string& data) override;
     void forceClose() noexcept override;
 
-    // The device the next opening uses (or the open port uses).
-    std::string device() const;
+    std::string device() const override;
     // Asked during every wait for the line; when it says the relay is
     // quitting, the wait gives up at once and the step fails.
     void setQuitCheck(std::function<bool()> quit) { quitCheck_ = std::move(quit); }

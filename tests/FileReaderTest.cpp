@@ -1,5 +1,5 @@
+#include "core/Episodes.h"
 #include "core/FileReader.h"
-#include "core/RelayFailure.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +30,10 @@ std::filesystem::path sizedFile(const char* name, std::uintmax_t size) {
 std::string openingFailure(const std::string& path) {
     FileReader reader(path);
     try {
-        reader.open();
-    } catch (const RelayFailure& failure) {
-        return failure.what();
+        reader.readWhole();
+    } catch (const StepFailure& failure) {
+        EXPECT_EQ(failure.step, "opening the file");
+        return failure.reason;
     }
     return "";
 }
@@ -45,12 +46,7 @@ TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
     std::filesystem::remove(over);
 
     const auto at = sizedFile("freqrelay-at-bound", kMaxFileSize);
-    FileReader reader(at.string());
-    reader.open();
-    std::string text;
-    while (!reader.atEnd()) {
-        reader.readInto(text);
-    }
+    const std::string text = FileReader(at.string()).readWhole();
     EXPECT_EQ(text.size(), kMaxFileSize);
     EXPECT_EQ(text.substr(0, 7), "7050000");
     std::filesystem::remove(at);
@@ -76,12 +72,7 @@ TEST(FileReader, AFolderNamedBeyondAsciiIsReadAndNotItsLookAlike) {
     for (const auto& [folder, text] : folders) {
         const std::string path = pathText(top / folder / "ft1000file");
         FileReader reader(path);
-        std::string read;
-        reader.open();
-        while (!reader.atEnd()) {
-            reader.readInto(read);
-        }
-        EXPECT_EQ(read, text) << path;
+        EXPECT_EQ(reader.readWhole(), text) << path;
         EXPECT_EQ(reader.name(), path);
         EXPECT_EQ(openingFailure(pathText(top / folder / "missing")),
                   pathText(top / folder / "missing") + ": No such file or directory");

@@ -47,7 +47,7 @@ TEST(Form1Actions, ReSendRepeatsTheLastCommandAndTouchesNothingElse) {
     EXPECT_EQ(rig.form.printedLines(), QStringList({"", ""}));
     EXPECT_EQ(Text1(rig.form)->text(), "typed");
     EXPECT_EQ(Text2(rig.form)->text(), "7050000");
-    EXPECT_EQ(rig.relay.state.freqold.toText(), "7050000\r\n");
+    EXPECT_EQ(rig.relay.freqold(), "7050000\r\n");
 }
 
 TEST(Form1Actions, ReSendSoonAfterACommandKeepsThePaceAndClicksMeanwhileAreMerged) {
@@ -80,7 +80,7 @@ TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
     const auto link = rig.folder() / "radio";
     ScopedPort1 mapped(link.string());
     ASSERT_TRUE(rig.run({rig.idle(300ms), click(Command2(rig.form)), rig.then([&] {
-                             EXPECT_FALSE(rig.relay.MSComm1.portOpen());
+                             EXPECT_FALSE(rig.MSComm1.portOpen());
                              // Out is drawn as not sent, with the line's reason.
                              EXPECT_TRUE(outDrawnNotSent(rig.form));
                              EXPECT_EQ(Text2(rig.form)->toolTip(), rig.form.printedLines()[1] + ".");
@@ -103,7 +103,7 @@ TEST(Form1Actions, ReSendLeavesAPortTheLoopHoldsToTheLoop) {
     ASSERT_TRUE(line.holding());
     rig.writeFile("14250000");
     ASSERT_TRUE(rig.run({rig.idle(2500ms), click(Command2(rig.form)), rig.then([&] {
-                             EXPECT_TRUE(rig.relay.MSComm1.portOpen());
+                             EXPECT_TRUE(rig.MSComm1.portOpen());
                              line.resume();
                          }),
                          rig.waitForBytes(5), rig.idle(300ms)}));
@@ -111,7 +111,7 @@ TEST(Form1Actions, ReSendLeavesAPortTheLoopHoldsToTheLoop) {
     EXPECT_TRUE(rig.form.printedLines()[1].endsWith("port already open")) << rig.form.printedLines()[1].toStdString();
     // The loop's own command went out once the line moved again.
     EXPECT_EQ(rig.lineHex(), "00 50 42 01 0A");
-    EXPECT_FALSE(rig.relay.MSComm1.portOpen());
+    EXPECT_FALSE(rig.MSComm1.portOpen());
 }
 
 TEST(Form1Actions, QuitWhileWaitingForAMissingFileEndsAtOnce) {
@@ -132,10 +132,10 @@ TEST(Form1Actions, QuitClosesAPortThatAFailureLeftOpen) {
     ASSERT_TRUE(line.holding());
     rig.writeFile("14250000");
     bool openBeforeQuit = false;
-    ASSERT_TRUE(rig.run(
-        {rig.idle(3s), rig.then([&] { openBeforeQuit = rig.relay.MSComm1.portOpen(); }), click(Command1(rig.form))}));
+    ASSERT_TRUE(
+        rig.run({rig.idle(3s), rig.then([&] { openBeforeQuit = rig.MSComm1.portOpen(); }), click(Command1(rig.form))}));
     EXPECT_TRUE(openBeforeQuit);
-    EXPECT_FALSE(rig.relay.MSComm1.portOpen());
+    EXPECT_FALSE(rig.MSComm1.portOpen());
     line.release();
     EXPECT_TRUE(rig.pty.waitForHangUp(1s));
 }
@@ -151,5 +151,5 @@ TEST(Form1Actions, ClosingTheWindowEndsTheRelayAsQuitDoes) {
                         5s, false));
     EXPECT_LT(std::chrono::steady_clock::now() - closed, 1s);
     EXPECT_TRUE(rig.relay.quitRequested());
-    EXPECT_FALSE(rig.relay.MSComm1.portOpen());
+    EXPECT_FALSE(rig.MSComm1.portOpen());
 }

@@ -1,3 +1,4 @@
+#include "RecordingSerialControl.h"
 #include "RelayRig.h"
 #include "core/Encoder.h"
 
@@ -34,11 +35,17 @@ OutState outState(Form1& form) {
     return {red, Text2(form)->toolTip().toStdString()};
 }
 
+// A relay for a window that is only looked at.
+struct IdleRelay {
+    RecordingSerialControl port;
+    freqrelay::Relay relay{freqrelay::kFrequencyFile, port};
+};
+
 }  // namespace
 
 TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
-    freqrelay::Relay relay;
-    Form1 form(relay);
+    IdleRelay idle;
+    Form1 form(idle.relay);
     EXPECT_EQ(form.windowTitle(), "Form1");
     EXPECT_EQ(form.size(), QSize(282, 146));
     EXPECT_EQ(Text1(form)->geometry(), QRect(80, 48, 185, 41));
@@ -61,8 +68,8 @@ TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
 }
 
 TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSend) {
-    freqrelay::Relay relay;
-    Form1 form(relay);
+    IdleRelay idle;
+    Form1 form(idle.relay);
     EXPECT_EQ(Text1(form)->nextInFocusChain(), Command1(form));
     EXPECT_EQ(Command1(form)->nextInFocusChain(), Text2(form));
     QWidget* afterOut = Text2(form)->nextInFocusChain();
@@ -73,13 +80,13 @@ TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSend) {
 }
 
 TEST(Form1Window, PrintedLinesMoveThePrintPositionAndSurviveARepaint) {
-    freqrelay::Relay relay;
-    Form1 form(relay);
+    IdleRelay idle;
+    Form1 form(idle.relay);
     form.Print("first");
     form.Print("");
     EXPECT_EQ(static_cast<int>(form.printedLines().size()), 2);
-    freqrelay::Relay other;
-    const QImage blank = Form1(other).grab().toImage();
+    IdleRelay other;
+    const QImage blank = Form1(other.relay).grab().toImage();
     const QImage printed = form.grab().toImage();
     EXPECT_NE(printed, blank);  // "first" is drawn at the top left
     EXPECT_EQ(form.grab().toImage(), printed);
@@ -216,7 +223,7 @@ TEST(Form1Relay, ALargeFileIsRelayedWithoutGrowingMemoryAndGivenBackAfter) {
                  }),
                  rig.waitForBytes(10), rig.then([&] {
                      afterFirst = residentKilobytes();
-                     EXPECT_EQ(rig.relay.state.freqold.toText().size(), kSize);
+                     EXPECT_EQ(rig.relay.freqold().size(), kSize);
                  }),
                  rig.idle(2500ms), rig.then([&] {
                      if (!kResidentMemoryIsMeaningful) {

@@ -1,10 +1,9 @@
-#include "EncodedState.h"
 #include "LineSpy.h"
 #include "PseudoTerminal.h"
 #include "ScopedPort1.h"
 #include "core/RelayFailure.h"
 #include "serial/QtSerialControl.h"
-#include "serial/SendCommand.h"
+#include "serial/SerialLink.h"
 
 #include <gtest/gtest.h>
 
@@ -15,33 +14,40 @@
 
 using namespace freqrelay;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 class QtSerialControlOnPty : public testing::Test {
 protected:
+    // The whole sending of the command for `text`.
+    void send(const char* text) { SerialLink(control).sendWhole(encode(text).command); }
+    // The line set up and the port opened, as the sending does before it writes.
+    void open() {
+        control.setCommPort(1);
+        control.setSettings(SerialLink::kLineSettings);
+        control.setRTSEnable(false);
+        control.setPortOpen(true);
+    }
+
     PseudoTerminal pty;
     ScopedPort1 port1{pty.slavePath()};
     QtSerialControl control{200ms};
 };
 
 TEST_F(QtSerialControlOnPty, PutsExactlyTheFiveBytesOnTheLine) {
-    RelayState state = encodedState("14250000");
-    SendCommand(control, state).run();
+    send("14250000");
     EXPECT_FALSE(control.portOpen());
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
     EXPECT_EQ(pty.read(1, 100ms), "");
 }
 
 TEST_F(QtSerialControlOnPty, BeforeAnyEncodingSendsFiveZeroBytes) {
-    RelayState state;
-    SendCommand(control, state).run();
+    SerialLink(control).sendWhole(Command{});
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 00 00 00");
 }
 
 TEST_F(QtSerialControlOnPty, LineIsAt4800Baud8N2WithRtsLoweredFirst) {
-    RelayState state = encodedState("7050000");
-    SendCommand sender(control, state);
     LineSpy spy;
-    sender.run(SendStep::ChoosePort, SendStep::Open);
+    open();
     ASSERT_TRUE(control.portOpen());
     const termios line = pty.lineSettings();
     EXPECT_EQ(::cfgetospeed(&line), B4800);
@@ -66,18 +72,17 @@ TEST_F(QtSerialControlOnPty, LineIsAt4800Baud8N2WithRtsLoweredFirst) {
     EXPECT_TRUE(std::none_of(requests.begin(), rtsLow, isRelays));
     EXPECT_TRUE(std::none_of(requests.begin(), requests.end(),
                              [](const LineRequest& r) { return r.kind == LineRequest::Kind::RtsHigh; }));
-    sender.run(SendStep::BuildCommand, SendStep::Close);
+    control.setOutput("\x00\x00\x05\x07\x0A"s);
+    control.setPortOpen(false);
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 05 07 0A");
 }
 
 TEST_F(QtSerialControlOnPty, PortIsClosedAfterEveryCommand) {
-    RelayState first = encodedState("14250000");
-    RelayState second = encodedState("7050000");
     ASSERT_TRUE(pty.hungUp());
-    SendCommand(control, first).run();
+    send("14250000");
     EXPECT_TRUE(pty.waitForHangUp(1s));
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
-    SendCommand(control, second).run();
+    send("7050000");
     EXPECT_TRUE(pty.waitForHangUp(1s));
     EXPECT_EQ(hexBytes(pty.read(10, 300ms)), "00 00 05 07 0A");
 }
@@ -90,20 +95,19 @@ TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
     std::filesystem::remove(link);
     ScopedPort1 absent(link.string());
 
-    RelayState state = encodedState("14250000");
-    SendCommand sender(control, state);
-    sender.run(SendStep::ChoosePort, SendStep::EmptyInput);
+    SerialLink sending(control);
+    const Command command = encode("14250000").command;
     try {
-        sender.run(SendStep::Open);
+        sending.send(command);
         FAIL() << "opening an absent device must fail";
-    } catch (const RelayFailure& failure) {
-        EXPECT_EQ(failure.kind(), FailureKind::Port);
-        EXPECT_NE(std::string(failure.what()).find(link.string()), std::string::npos) << failure.what();
+    } catch (const StepFailure& failure) {
+        EXPECT_EQ(failure.step, "opening the port");
+        EXPECT_NE(failure.reason.find(link.string()), std::string::npos) << failure.reason;
     }
     EXPECT_FALSE(control.portOpen());
 
     std::filesystem::create_symlink(pty.slavePath(), link);
-    sender.run(SendStep::Open, SendStep::Close);
+    sending.send(command);
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
     std::filesystem::remove_all(folder);
 }
@@ -115,7 +119,7 @@ TEST_F(QtSerialControlOnPty, SettingsThePlatformCannotApplyFailAtTheOpening) {
 }
 
 TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
-    control.setSettings(SendCommand::kLineSettings);
+    control.setSettings(SerialLink::kLineSettings);
     control.setPortOpen(true);
     StoppedLine line(pty.slavePath());
     ASSERT_TRUE(line.holding());
@@ -131,17 +135,17 @@ TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
 }
 
-TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsOpenedAgainWhenTheWriteIsRepeated) {
-    RelayState state = encodedState("14250000");
-    SendCommand sender(control, state);
-    sender.run(SendStep::ChoosePort, SendStep::BuildCommand);
+TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsLetGoOfSoThatItOpensAfresh) {
+    open();
     pty.closeMaster();  // the adapter is pulled while the port is open
-    EXPECT_THROW(sender.run(SendStep::Write), RelayFailure);
+    EXPECT_THROW(control.setOutput("\x00\x50\x42\x01\x0A"s), RelayFailure);
     EXPECT_FALSE(control.portOpen());
 
     PseudoTerminal replacement;
     ScopedPort1 remapped(replacement.slavePath());
-    sender.run(SendStep::Write, SendStep::Close);
+    open();
+    control.setOutput("\x00\x50\x42\x01\x0A"s);
+    control.setPortOpen(false);
     EXPECT_EQ(hexBytes(replacement.read(5, 1s)), "00 50 42 01 0A");
 }
 

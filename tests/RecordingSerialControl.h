@@ -11,12 +11,8 @@
 class RecordingSerialControl final : public freqrelay::SerialControl {
 public:
     void setCommPort(std::int16_t port) override { record("CommPort=" + std::to_string(port)); }
-    void setInputMode(std::int32_t mode) override { record("InputMode=" + std::to_string(mode)); }
     void setSettings(const std::string& settings) override { record("Settings=" + settings); }
     void setRTSEnable(bool enable) override { record(std::string("RTSEnable=") + (enable ? "1" : "0")); }
-    void setRThreshold(std::int16_t threshold) override { record("RThreshold=" + std::to_string(threshold)); }
-    void setInputLen(std::int16_t length) override { record("InputLen=" + std::to_string(length)); }
-    void setInBufferCount(std::int16_t count) override { record("InBufferCount=" + std::to_string(count)); }
     void setPortOpen(bool open) override {
         record(std::string("PortOpen=") + (open ? "1" : "0"));
         isOpen = open;
@@ -31,6 +27,7 @@ public:
         calls.push_back("forceClose");
         isOpen = false;
     }
+    std::string device() const override { return "/dev/fake"; }
 
     std::vector<std::string> calls;
     std::vector<std::string> written;

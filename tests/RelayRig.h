@@ -2,6 +2,7 @@
 
 #include "PseudoTerminal.h"
 #include "ScopedPort1.h"
+#include "serial/QtSerialControl.h"
 #include "ui/Form1.h"
 
 #include <QLabel>
@@ -49,7 +50,8 @@ public:
     Action then(std::function<void()> step);
 
     PseudoTerminal pty;
-    freqrelay::Relay relay;
+    freqrelay::QtSerialControl MSComm1;
+    freqrelay::Relay relay{freqrelay::kFrequencyFile, MSComm1};
     freqrelay::Form1 form{relay};
 
 private:

@@ -3,36 +3,67 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace freqrelay;
 using namespace std::chrono_literals;
 
-TEST(WriteSettle, AReadWaitsForAWriterBetweenTwoWritesButNotForAFinishedOne) {
-    const WriteSettle::TimePoint start{10s};
-    WriteSettle settle;
-    // Nothing seen: read when due.
-    EXPECT_EQ(settle.readableAt(start), start);
-    // "1425" written, "0000" to follow 20 ms later: put off to the settle time.
-    settle.modified(start);
-    EXPECT_EQ(settle.readableAt(start + 5ms), start + kSettleTime);
-    settle.modified(start + 20ms);
-    EXPECT_EQ(settle.readableAt(start + 30ms), start + 20ms + kSettleTime);
-    // Closed after writing: read at once.
-    settle.finished();
-    EXPECT_EQ(settle.readableAt(start + 21ms), start + 21ms);
-    // A writer that keeps the file open is read once its write has settled.
-    settle.modified(start + 100ms);
-    EXPECT_EQ(settle.readableAt(start + 130ms), start + 130ms);
-}
+namespace {
 
-TEST(WriteSettle, AWriterThatNeverPausesIsReadAfterAPollPause) {
-    const WriteSettle::TimePoint start{10s};
-    WriteSettle settle;
-    auto now = start;
-    for (; now < start + 2 * kPollPause; now += 10ms) {
-        settle.modified(now);
+const WriteSettle::TimePoint kStart{10s};
+
+// A writer that modifies the file every `period` and never closes it, and a
+// relay that asks at every wake and at every poll whether it may read, and
+// reads when it may: the times of the reads over two seconds.
+std::vector<WriteSettle::TimePoint> readsOfAWriterThatNeverStops(bool tellsCloses, std::chrono::milliseconds period) {
+    WriteSettle settle(tellsCloses);
+    std::vector<WriteSettle::TimePoint> reads;
+    for (auto now = kStart; now < kStart + 2s; now += 1ms) {
+        if ((now - kStart) % period == 0ms) {
+            settle.modified(now);
+        }
         if (settle.readableAt(now) == now) {
-            break;
+            settle.reading();
+            reads.push_back(now);
         }
     }
-    EXPECT_EQ(now, start + kPollPause);
+    return reads;
+}
+
+}  // namespace
+
+TEST(WriteSettle, WhereClosesAreToldATextInPiecesIsReadAtTheCloseOrAPollPauseAfterItsFirstPiece) {
+    WriteSettle settle(true);
+    EXPECT_EQ(settle.readableAt(kStart), kStart);
+    // "7200" written, "000" 200 ms later, the file kept open meanwhile.
+    settle.modified(kStart);
+    EXPECT_EQ(settle.readableAt(kStart + 100ms), kStart + kPollPause);
+    settle.modified(kStart + 200ms);
+    EXPECT_EQ(settle.readableAt(kStart + 210ms), kStart + kPollPause);
+    // Closed after writing: read at once.
+    settle.finished();
+    EXPECT_EQ(settle.readableAt(kStart + 210ms), kStart + 210ms);
+}
+
+TEST(WriteSettle, WhereNoCloseIsToldAReadWaitsForTheWritesToSettle) {
+    WriteSettle settle(false);
+    settle.modified(kStart);
+    EXPECT_EQ(settle.readableAt(kStart + 5ms), kStart + kSettleTime);
+    settle.modified(kStart + 20ms);
+    EXPECT_EQ(settle.readableAt(kStart + 30ms), kStart + 20ms + kSettleTime);
+    EXPECT_EQ(settle.readableAt(kStart + 60ms), kStart + 60ms);
+}
+
+TEST(WriteSettle, AWriterThatNeverStopsIsReadAtLeastOnceEveryPollPause) {
+    for (const bool tellsCloses : {true, false}) {
+        for (const auto period : {1ms, 10ms, 25ms}) {
+            const auto reads = readsOfAWriterThatNeverStops(tellsCloses, period);
+            ASSERT_GE(reads.size(), 2u) << tellsCloses << " " << period.count();
+            EXPECT_LE(reads.front() - kStart, kPollPause) << tellsCloses << " " << period.count();
+            for (std::size_t i = 1; i < reads.size(); ++i) {
+                EXPECT_LE(reads[i] - reads[i - 1], kPollPause + period) << tellsCloses << " " << period.count();
+            }
+        }
+    }
 }

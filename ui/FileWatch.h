@@ -33,9 +33,13 @@ public:
         update();
         return settle_.readableAt(due);
     }
+    // The file is being read: what its writer does from now on is new.
+    void reading() { settle_.reading(); }
 
 private:
     struct System;
+    // Whether the system's watch tells when a writer closes the file.
+    static const bool kTellsCloses;
     // Watches the folder if it is not watched yet, and takes in what the
     // watch has seen; true when the writer was at work on the file.
     bool update();
@@ -49,7 +53,7 @@ private:
     std::string path_;
     std::string name_;
     std::function<void()> changed_;
-    WriteSettle settle_;
+    WriteSettle settle_{kTellsCloses};
     std::unique_ptr<System> system_;
 };
 

@@ -91,6 +91,8 @@ struct FileWatch::System {
     }
 };
 
+const bool FileWatch::kTellsCloses = true;
+
 FileWatch::FileWatch(std::string path)
     : path_(std::move(path)),
       name_(std::filesystem::path(path_).filename().string()),

@@ -8,6 +8,8 @@ namespace freqrelay {
 
 struct FileWatch::System {};
 
+const bool FileWatch::kTellsCloses = false;
+
 FileWatch::FileWatch(std::string path)
     : path_(std::move(path)),
       name_(std::filesystem::path(path_).filename().string()),

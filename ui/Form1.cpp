@@ -1,5 +1,6 @@
 #include "ui/Form1.h"
 
+#include "core/PollPacing.h"
 #include "ui/RelayLog.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTime>
 
 namespace freqrelay {
 
@@ -65,7 +67,19 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
     Label2->setObjectName(QStringLiteral("Label2"));
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2->setObjectName(QStringLiteral("Command2"));
-    relay_.setView(*this);
+    connect(&relay_, &Relay::shown, this, [this](const std::string& in, const std::optional<std::string>& out) {
+        Text1->setText(QString::fromLatin1(in));
+        if (out) {
+            Text2->setText(QString::fromLatin1(*out));
+        }
+    });
+    connect(&relay_, &Relay::sent, this,
+            [this](const Command&, const std::string&, const std::string& to) { showSent(to); });
+    connect(&relay_, &Relay::failed, this, &Form1::showFailure);
+    connect(&relay_, &Relay::cleared, this, &Form1::showCleared);
+    connect(&relay_, &Relay::reSendFailed, this, &Form1::showReSendFailed);
+    // A dropped command changes nothing here: Out stays drawn as not sent,
+    // since the new text's command is not on the line either.
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
@@ -99,27 +113,44 @@ void Form1::Print(const QString& text) {
     update();
 }
 
-void Form1::print(const std::string& line) { Print(readable(line)); }
-
-void Form1::showIn(const std::string& text) { Text1->setText(QString::fromLatin1(text)); }
-
-void Form1::showOut(const std::string& text) { Text2->setText(QString::fromLatin1(text)); }
-
-void Form1::showFileNote(const std::string& note) { Text1->setToolTip(readable(note)); }
-
-void Form1::showOutNotSent(const std::string& why) {
-    QPalette notSent = palette();
-    notSent.setColor(QPalette::Text, kNotSentColour);
-    Text2->setPalette(notSent);
-    describeOut(readable(why));
+void Form1::showFailure(const StepFailure& failure) {
+    if (failure.quitting) {
+        return;
+    }
+    if (failure.area == StepArea::File) {
+        Text1->setToolTip(readable("Waiting for " + failure.reason + "."));
+    } else if (failure.retrying) {
+        describeOut(false, readable("Not sent yet: " + failure.reason + ". Trying again every " +
+                                    std::to_string(kPollPause.count()) + " ms."));
+    } else {
+        describeOut(false, readable("Not sent: " + failure.reason + "."));
+    }
 }
 
-void Form1::showOutSent(const std::string& note) {
-    Text2->setPalette(palette());
-    describeOut(readable(note));
+void Form1::showCleared(const Episodes::Ended& episode) {
+    // Out turns normal only once its command is on the line.
+    if (episode.failure.area == StepArea::File && !episode.failure.quitting) {
+        Text1->setToolTip({});
+    }
 }
 
-void Form1::describeOut(const QString& note) {
+void Form1::showSent(const std::string& to) {
+    describeOut(true, readable("Sent to " + to + " at ") + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) +
+                          QLatin1Char('.'));
+}
+
+void Form1::showReSendFailed(const std::string& reason) {
+    const QString line = readable("ReSend failed: " + reason);
+    Print(line);
+    describeOut(false, line + QLatin1Char('.'));
+}
+
+void Form1::describeOut(bool sent, const QString& note) {
+    QPalette colours = palette();
+    if (!sent) {
+        colours.setColor(QPalette::Text, kNotSentColour);
+    }
+    Text2->setPalette(colours);
     Text2->setToolTip(note);
     Text2->setAccessibleDescription(note);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ui/Relay.h"
-#include "ui/RelayView.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -14,11 +13,11 @@ namespace freqrelay {
 
 // The relay's only window: the "In" and "Out" fields, the "ReSend" and
 // "QUIT" buttons, and a print area on its own surface. It shows what its
-// relay tells it, and hands the two clicks to the relay. Out is drawn in red,
+// relay's signals tell, and hands the two clicks to the relay. Out is drawn in red,
 // with the reason as its tooltip, while the command it shows is not on the
 // line; In's tooltip tells why the file cannot be read. The widgets carry
 // their names as object names: "Text1", "Command2", ...
-class Form1 final : public QWidget, private RelayView {
+class Form1 final : public QWidget {
 public:
     explicit Form1(Relay& relay, QWidget* parent = nullptr);
     ~Form1() override;
@@ -40,13 +39,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void showIn(const std::string& text) override;
-    void showOut(const std::string& text) override;
-    void showFileNote(const std::string& note) override;
-    void showOutNotSent(const std::string& why) override;
-    void showOutSent(const std::string& note) override;
-    void print(const std::string& line) override;
-    void describeOut(const QString& note);
+    void showFailure(const StepFailure& failure);
+    void showCleared(const Episodes::Ended& episode);
+    void showSent(const std::string& to);
+    void showReSendFailed(const std::string& reason);
+    // Out's command is not on the line (drawn in red), or is; `note` says
+    // why, or where and when.
+    void describeOut(bool sent, const QString& note);
 
     Relay& relay_;
     QLineEdit* Text1 = nullptr;

@@ -1,11 +1,11 @@
 #include "ui/Relay.h"
 
-#include "core/Encoder.h"
+#include "core/Conversions.h"
 #include "core/PollPacing.h"
-#include "core/RelayFailure.h"
 #include "ui/QuitSignals.h"
 
-#include <QTime>
+#include <algorithm>
+#include <utility>
 
 namespace freqrelay {
 
@@ -17,66 +17,142 @@ int millisecondsUntil(std::chrono::steady_clock::time_point at) {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
+// An empty file, or one that holds only a byte-order mark, is a writer
+// caught between emptying the file and filling it, never a frequency.
+bool holdsNoText(const std::string& text) { return LeftPartAfterMark(text, 1).empty(); }
+
 }  // namespace
 
-Relay::Relay(const std::string& frequencyFile)
-    : file_(frequencyFile), watch_(frequencyFile), log_([this] { return MSComm1.device(); }), sender_(MSComm1, state) {
-    // A signal may arrive while a step waits for a stalled line, and the
-    // event loop serves it only once the step is over: that wait (up to a
-    // write timeout and a drain's) must not hold up the stop. A click cannot
-    // arrive during a step, so only the signal is asked for.
-    MSComm1.setQuitCheck([] { return QuitSignals::received(); });
+Relay::Relay(const std::string& frequencyFile, SerialControl& port, QObject* parent)
+    : QObject(parent), file_(frequencyFile), watch_(frequencyFile), link_(port) {
     pollTimer_.setSingleShot(true);
     pollTimer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&pollTimer_, &QTimer::timeout, [this] { poll(); });
+    connect(&pollTimer_, &QTimer::timeout, this, &Relay::poll);
     reSendTimer_.setSingleShot(true);
     reSendTimer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&reSendTimer_, &QTimer::timeout, [this] { reSend(); });
+    connect(&reSendTimer_, &QTimer::timeout, this, &Relay::reSend);
 }
 
-Relay::~Relay() = default;
-
 void Relay::start() {
-    loop_.emplace(state, static_cast<LoopHost&>(*this), file_, *view_, sender_, static_cast<RelayObserver*>(this));
-    loop_->start();
     // The radio follows as soon as the file is written, not at the next poll.
-    watch_.start([this] { pollBy(watch_.readableAt(std::chrono::steady_clock::now())); });
-    pollAt(std::chrono::steady_clock::now());
+    watch_.start([this] { pollBy(watch_.readableAt(Clock::now())); });
+    pollAt(Clock::now());
 }
 
 void Relay::poll() {
     if (quit_) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = Clock::now();
     // Never a command sooner than a poll pause after the last one, whatever
     // woke the poll; and no read of a file its writer is still writing.
-    auto due = pacedFrom(now);
-    if (loop_->readsFileNext()) {
-        due = std::max(due, watch_.readableAt(now));
-    }
+    const auto due = std::max(pacedFrom(now), watch_.readableAt(now));
     if (due > now) {
         pollAt(due);
         return;
     }
-    const auto pause = loop_->runUntilPause();
+    const std::optional<std::string> text = readFile();
+    const bool changed = text && !holdsNoText(*text) && *text != freqold_;
+    if (sendPending_ && changed && !link_.commandIsOnTheLine()) {
+        // The radio would be sent to a frequency nothing asks for any more,
+        // and then to the new one: the stale command goes.
+        emit dropped(lastOut_, LeftPartAfterMark(*text, kInterpretedLength));
+        link_.abandon();
+        sendPending_ = false;
+    }
+    if (sendPending_) {
+        send();
+    } else if (changed) {
+        take(*text);
+    }
     if (!quit_) {
-        pollAt(std::chrono::steady_clock::now() + pause);
+        pollAt(Clock::now() + kPollPause);
     }
 }
 
-void Relay::pollBy(TimePoint at) {
-    if (!quit_ && loop_ && at < pollDue_) {
+void Relay::pollBy(Clock::time_point at) {
+    if (!quit_ && at < pollDue_) {
         pollAt(at);
     }
 }
 
-void Relay::pollAt(TimePoint at) {
+void Relay::pollAt(Clock::time_point at) {
     pollDue_ = at;
     pollTimer_.start(millisecondsUntil(at));
 }
 
-Relay::TimePoint Relay::pacedFrom(TimePoint now) const { return pacedWake(now, lastCommandEnd_); }
+Relay::Clock::time_point Relay::pacedFrom(Clock::time_point now) const { return pacedWake(now, lastCommandEnd_); }
+
+std::optional<std::string> Relay::readFile() {
+    watch_.reading();
+    try {
+        std::string text = file_.readWhole();
+        worked("opening the file");
+        worked("reading the file");
+        return text;
+    } catch (StepFailure& failure) {
+        // While a command waits to be sent again, a file that cannot be read
+        // tells nothing new: the command is tried again as it is.
+        if (!sendPending_) {
+            report(std::move(failure));
+        }
+        return std::nullopt;
+    }
+}
+
+void Relay::take(std::string text) {
+    // Swapped in, not assigned, so that one large text does not keep its
+    // buffer for the rest of the run.
+    std::swap(freqold_, text);
+    std::string().swap(text);
+    const std::string start = LeftPartAfterMark(freqold_, kInterpretedLength);
+    if (!StartsWithNumber(start)) {
+        emit noNumber(file_.name(), start);
+    }
+    const Encoding encoding = encode(freqold_);
+    if (encoding.in) {
+        emit shown(*encoding.in, encoding.out);
+    }
+    if (!encoding.out) {
+        // The same number would overflow again on every try: nothing is sent
+        // until the text changes.
+        report({"reading the number", encoding.overflow, StepArea::Encoding, false});
+        return;
+    }
+    lastCommand_ = encoding.command;
+    lastOut_ = *encoding.out;
+    send();
+}
+
+void Relay::send() {
+    try {
+        link_.send(lastCommand_);
+        sendPending_ = false;
+    } catch (StepFailure& failure) {
+        sendPending_ = true;
+        report(std::move(failure));
+    }
+    for (const std::string& step : link_.stepsThatWorked()) {
+        worked(step);
+    }
+    if (!sendPending_) {
+        lastCommandEnd_ = Clock::now();
+        emit sent(lastCommand_, lastOut_, link_.device());
+    }
+}
+
+void Relay::report(StepFailure failure) {
+    failure.quitting = quitRequested();
+    if (episodes_.failed(failure, Clock::now())) {
+        emit failed(failure);
+    }
+}
+
+void Relay::worked(const std::string& step) {
+    if (const auto ended = episodes_.worked(step, Clock::now())) {
+        emit cleared(*ended);
+    }
+}
 
 void Relay::quit() {
     if (quit_) {
@@ -85,15 +161,10 @@ void Relay::quit() {
     quit_ = true;
     pollTimer_.stop();
     reSendTimer_.stop();
-    releaseFileAndPort();
-}
-
-void Relay::releaseFileAndPort() noexcept {
-    file_.close();
-    // Between steps the port is open only while a failed step waits to be
+    // Between polls the port is open only while a failed step waits to be
     // repeated, its command not on the line: there is nothing worth waiting
     // for, so it is let go of at once, even on a stalled line.
-    MSComm1.forceClose();
+    link_.abandon();
 }
 
 void Relay::reSend() {
@@ -102,7 +173,7 @@ void Relay::reSend() {
     }
     // The radio gets its pause after every command, a repeated one too. A
     // click while one waits is merged into it: the same command goes once.
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = Clock::now();
     const auto due = pacedFrom(now);
     if (due > now) {
         if (!reSendTimer_.isActive()) {
@@ -115,65 +186,17 @@ void Relay::reSend() {
 }
 
 void Relay::sendAgain() {
-    // The poll loop may be holding the port open while it waits to repeat a
-    // step; that port is the loop's to close, not ours.
-    const bool openBefore = MSComm1.portOpen();
     try {
-        sender_.run();
-    } catch (const RelayFailure& failure) {
-        // A port left open here would make every later command fail at its
-        // first step, so give it up; and tell the operator what went wrong.
-        if (!openBefore) {
-            MSComm1.forceClose();
-        }
-        const std::string line = std::string("ReSend failed: ") + failure.what();
-        view_->print(line);
-        log_.reSendFailed(failure.what());
-        view_->showOutNotSent(line + '.');
+        // A port the poll holds while it waits to repeat a step is the
+        // poll's: this whole sending fails at its first step then.
+        link_.sendWhole(lastCommand_);
+    } catch (const StepFailure& failure) {
+        emit reSendFailed(failure.reason);
         return;
     }
-    // The digits the command carries, not whatever the operator typed in Out.
-    commandSent(state.fr.toText(), Encoder::outText(state));
+    lastCommandEnd_ = Clock::now();
+    emit sent(lastCommand_, lastOut_, link_.device());
 }
-
-void Relay::stepFailed(const StepFailure& failure) {
-    log_.stepFailed(failure);
-    if (failure.quitting) {
-        return;
-    }
-    if (failure.area == StepArea::File) {
-        view_->showFileNote("Waiting for " + failure.reason + ".");
-    } else if (failure.retrying) {
-        view_->showOutNotSent("Not sent yet: " + failure.reason + ". Trying again every " +
-                              std::to_string(kPollPause.count()) + " ms.");
-    } else {
-        view_->showOutNotSent("Not sent: " + failure.reason + ".");
-    }
-}
-
-void Relay::failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) {
-    log_.failureCleared(failure, lasted, tries);
-    if (failure.quitting) {
-        return;
-    }
-    if (failure.area == StepArea::File) {
-        view_->showFileNote({});
-    }
-    // Out turns normal only once its command is on the line.
-}
-
-void Relay::commandSent(const std::string& command, const std::string& digits) {
-    log_.commandSent(command, digits);
-    lastCommandEnd_ = std::chrono::steady_clock::now();
-    view_->showOutSent("Sent to " + MSComm1.device() + " at " +
-                       QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString() + ".");
-}
-
-// Out stays drawn as not sent: the new text's command is not on the line
-// either.
-void Relay::commandDropped(const std::string& digits, const std::string& start) { log_.commandDropped(digits, start); }
-
-void Relay::textHasNoNumber(const std::string& file, const std::string& start) { log_.textHasNoNumber(file, start); }
 
 bool Relay::quitRequested() const { return quit_ || QuitSignals::received(); }
 

@@ -1,16 +1,12 @@
 #pragma once
 
+#include "core/Encoder.h"
+#include "core/Episodes.h"
 #include "core/FileReader.h"
-#include "core/LoopHost.h"
-#include "core/PollLoop.h"
-#include "core/RelayObserver.h"
-#include "core/RelayState.h"
-#include "serial/QtSerialControl.h"
-#include "serial/SendCommand.h"
+#include "serial/SerialLink.h"
 #include "ui/FileWatch.h"
-#include "ui/RelayLog.h"
-#include "ui/RelayView.h"
 
+#include <QObject>
 #include <QTimer>
 
 #include <chrono>
@@ -22,65 +18,81 @@ namespace freqrelay {
 // The frequency file, in the working directory, unless told otherwise.
 inline constexpr const char* kFrequencyFile = "ft1000file";
 
-// The relay at work: it owns the state, the frequency file, the serial
-// control and the log, drives the poll loop from the application's event
-// loop, and carries out the operator's ReSend and QUIT. It tells its view
-// what to show: Out is shown as not sent, with the reason, while the command
-// it shows is not on the line, and In's note tells why the file cannot be
-// read.
-class Relay final : private LoopHost, private RelayObserver {
-public:
-    // `frequencyFile` is read against the working directory of each poll.
-    explicit Relay(const std::string& frequencyFile = kFrequencyFile);
-    ~Relay() override;
-    Relay(const Relay&) = delete;
-    Relay& operator=(const Relay&) = delete;
+// The relay at work. It polls the frequency file about four times a second,
+// and at once when its watch sees the writer finish; whenever the file's
+// whole text has changed it encodes it and sends the command, and it says
+// what it did through its signals, which the window and the log follow. A
+// failed step is tried again every poll pause: the file's opening or read
+// from the start, the command's sending from the step that failed. A
+// command not yet on the line is dropped once the file holds another text,
+// which is sent instead.
+class Relay final : public QObject {
+    Q_OBJECT
 
-    void setView(RelayView& view) { view_ = &view; }
-    // Starts polling the frequency file and returns; the event loop runs the
-    // polls from here on.
+public:
+    // `frequencyFile` is read against the working directory of each poll;
+    // commands go out through `port`.
+    Relay(const std::string& frequencyFile, SerialControl& port, QObject* parent = nullptr);
+
+    // Starts polling and returns; the event loop runs the polls from here on.
     void start();
-    // QUIT: stops polling and closes the file and the port.
+    // QUIT: stops polling and lets go of the port at once.
     void quit();
     // ReSend: sends the last command again, as soon as the radio's pace
-    // allows.
+    // allows; clicks meanwhile are merged into it.
     void reSend();
-    // QUIT has been carried out.
     bool ended() const { return quit_; }
-    bool quitRequested() const override;
+    // QUIT has been asked for, by the window or by a signal.
+    bool quitRequested() const;
+    // The whole text last acted on.
+    const std::string& freqold() const { return freqold_; }
 
-    RelayState state;
-    QtSerialControl MSComm1;
+signals:
+    // A changed text's In and, unless its number does not fit, Out.
+    void shown(const std::string& in, const std::optional<std::string>& out);
+    // `command` has left for the wire through `to`; `out` is its digits.
+    void sent(const freqrelay::Command& command, const std::string& out, const std::string& to);
+    // A step failed; told when its episode starts, not at every try.
+    void failed(const freqrelay::StepFailure& failure);
+    // A failing step works again.
+    void cleared(const freqrelay::Episodes::Ended& episode);
+    // The command for `out`, not yet on the line, was given up: the file now
+    // holds another text, whose interpreted start is `start`.
+    void dropped(const std::string& out, const std::string& start);
+    // A changed text whose interpreted start holds no number: zeros go out.
+    void noNumber(const std::string& file, const std::string& start);
+    void reSendFailed(const std::string& reason);
 
 private:
-    using TimePoint = std::chrono::steady_clock::time_point;
+    using Clock = std::chrono::steady_clock;
 
-    // Runs the loop until its next pause, unless the radio's pace or a
-    // writer at work puts the poll off.
     void poll();
     // The next poll at `at`, or sooner if one is due sooner already.
-    void pollBy(TimePoint at);
-    void pollAt(TimePoint at);
-    // The earliest a command may follow the last one.
-    TimePoint pacedFrom(TimePoint now) const;
+    void pollBy(Clock::time_point at);
+    void pollAt(Clock::time_point at);
+    // The file's text, or none when it cannot be read now.
+    std::optional<std::string> readFile();
+    void take(std::string text);
+    void send();
     void sendAgain();
-    void stepFailed(const StepFailure& failure) override;
-    void failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) override;
-    void commandSent(const std::string& command, const std::string& digits) override;
-    void commandDropped(const std::string& digits, const std::string& start) override;
-    void textHasNoNumber(const std::string& file, const std::string& start) override;
-    void releaseFileAndPort() noexcept;
+    void report(StepFailure failure);
+    void worked(const std::string& step);
+    // The earliest a command may follow the last one.
+    Clock::time_point pacedFrom(Clock::time_point now) const;
 
-    RelayView* view_ = nullptr;
     FileReader file_;
     FileWatch watch_;
-    RelayLog log_;
-    SendCommand sender_;
-    std::optional<PollLoop> loop_;
+    SerialLink link_;
+    Episodes episodes_;
+    std::string freqold_;
+    Command lastCommand_{};
+    std::string lastOut_;
+    // The last command's sending failed and waits to be repeated.
+    bool sendPending_ = false;
     QTimer pollTimer_;
-    TimePoint pollDue_;
+    Clock::time_point pollDue_;
     QTimer reSendTimer_;
-    std::optional<TimePoint> lastCommandEnd_;
+    std::optional<Clock::time_point> lastCommandEnd_;
     bool quit_ = false;
 };
 

@@ -1,7 +1,8 @@
 #include "ui/RelayLog.h"
 
 #include "core/Encoder.h"
-#include "core/PollLoop.h"
+#include "core/PollPacing.h"
+#include "ui/Relay.h"
 
 #include <QCoreApplication>
 #include <QTime>
@@ -75,52 +76,49 @@ QString readable(const std::string& bytes) {
     return text;
 }
 
-RelayLog::RelayLog(std::function<std::string()> device) : device_(std::move(device)) {}
-
 void RelayLog::started(const std::string& file, const std::string& device, const std::string& mappedBy) {
     qCInfo(relayLog).noquote() << QStringLiteral("freqrelay %1 polling %2; port 1 is %3 (%4)")
                                       .arg(QCoreApplication::applicationVersion(), q(file), q(device), q(mappedBy));
 }
 
-void RelayLog::stepFailed(const StepFailure& failure) {
-    QString what = QStringLiteral("%1 failed: %2").arg(q(failure.step), q(failure.reason));
-    if (failure.quitting) {
-        // Nothing is tried again: the relay is ending.
-    } else if (failure.retrying) {
-        what += QStringLiteral("; trying again every %1 ms").arg(kPollPause.count());
-    } else {
-        what += QStringLiteral("; nothing is sent until the file changes");
-    }
-    qCWarning(relayLog).noquote() << what;
-}
-
-void RelayLog::failureCleared(const StepFailure& failure, std::chrono::steady_clock::duration lasted, int tries) {
-    qCWarning(relayLog).noquote() << QStringLiteral("%1 works again, after %2 and %3 tries; the last failure was: %4")
-                                         .arg(q(failure.step), seconds(lasted))
-                                         .arg(tries)
-                                         .arg(q(failure.reason));
-}
-
-void RelayLog::reSendFailed(const std::string& reason) {
-    qCWarning(relayLog).noquote() << QStringLiteral("ReSend failed: %1").arg(q(reason));
-}
-
-void RelayLog::commandSent(const std::string& command, const std::string& digits) {
-    qCInfo(relayLog).noquote() << QStringLiteral("%1 sent %2 (Out %3) to %4")
-                                      .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")),
-                                           q(hexBytes(command)), q(digits), q(device_()));
-}
-
-void RelayLog::commandDropped(const std::string& digits, const std::string& start) {
-    // A line end within the start is no part of the frequency.
-    const std::string text = start.substr(0, start.find_last_not_of(" \t\r\n") + 1);
-    qCInfo(relayLog).noquote()
-        << QStringLiteral("dropped the command for %1: the file now holds %2").arg(q(digits), q(text));
-}
-
-void RelayLog::textHasNoNumber(const std::string& file, const std::string& start) {
-    qCWarning(relayLog).noquote()
-        << QStringLiteral("%1: \"%2\" has no number at its start; sending 0").arg(q(file), q(start));
+void RelayLog::follow(const Relay& relay) {
+    QObject::connect(&relay, &Relay::failed, [](const StepFailure& failure) {
+        QString what = QStringLiteral("%1 failed: %2").arg(q(failure.step), q(failure.reason));
+        if (failure.quitting) {
+            // Nothing is tried again: the relay is ending.
+        } else if (failure.retrying) {
+            what += QStringLiteral("; trying again every %1 ms").arg(kPollPause.count());
+        } else {
+            what += QStringLiteral("; nothing is sent until the file changes");
+        }
+        qCWarning(relayLog).noquote() << what;
+    });
+    QObject::connect(&relay, &Relay::cleared, [](const Episodes::Ended& episode) {
+        qCWarning(relayLog).noquote() << QStringLiteral(
+                                             "%1 works again, after %2 and %3 tries; the last failure was: %4")
+                                             .arg(q(episode.failure.step), seconds(episode.lasted))
+                                             .arg(episode.tries)
+                                             .arg(q(episode.failure.reason));
+    });
+    QObject::connect(&relay, &Relay::reSendFailed, [](const std::string& reason) {
+        qCWarning(relayLog).noquote() << QStringLiteral("ReSend failed: %1").arg(q(reason));
+    });
+    QObject::connect(&relay, &Relay::sent, [](const Command& command, const std::string& out, const std::string& to) {
+        qCInfo(relayLog).noquote() << QStringLiteral("%1 sent %2 (Out %3) to %4")
+                                          .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")),
+                                               q(hexBytes(command)), q(out), q(to));
+    });
+    QObject::connect(&relay, &Relay::dropped, [](const std::string& out, const std::string& start) {
+        // A line end within the start is no part of the frequency.
+        const std::string text = start.substr(0, start.find_last_not_of(" \t\r\n") + 1);
+        qCInfo(relayLog).noquote()
+            << QStringLiteral("dropped the command for %1: the file now holds %2").arg(q(out), q(text));
+    });
+    QObject::connect(
+        &relay, &Relay::noNumber, [](const std::string& file, const std::string& start) {
+            qCWarning(relayLog).noquote()
+                << QStringLiteral("%1: \"%2\" has no number at its start; sending 0").arg(q(file), q(start));
+        });
 }
 
 }  // namespace freqrelay

@@ -1,0 +1,76 @@
+#include "serial/SerialLink.h"
+
+#include "core/RelayFailure.h"
+
+namespace freqrelay {
+
+const char* SerialLink::nameOf(Step step) {
+    switch (step) {
+    case Step::ChoosePort: return "choosing the port";
+    case Step::SetLine: return "setting the line";
+    case Step::LowerRts: return "configuring the port";
+    case Step::Open: return "opening the port";
+    case Step::Write: return "writing the command";
+    case Step::Close: return "closing the port";
+    case Step::Done: break;
+    }
+    return "";
+}
+
+void SerialLink::run(Step step, const Command& command) {
+    switch (step) {
+    case Step::ChoosePort: control_.setCommPort(1); break;
+    case Step::SetLine: control_.setSettings(kLineSettings); break;
+    case Step::LowerRts: control_.setRTSEnable(false); break;
+    case Step::Open: control_.setPortOpen(true); break;
+    case Step::Write:
+        // A port lost during an earlier try of this write was let go of; a
+        // repeated write must open it again, or it could never succeed.
+        if (!control_.portOpen()) {
+            control_.setPortOpen(true);
+        }
+        control_.setOutput(std::string(command.begin(), command.end()));
+        break;
+    case Step::Close: control_.setPortOpen(false); break;
+    case Step::Done: break;
+    }
+}
+
+void SerialLink::runSteps(Step& at, const Command& command) {
+    worked_.clear();
+    for (; at != Step::Done; at = static_cast<Step>(static_cast<int>(at) + 1)) {
+        run(at, command);
+        worked_.emplace_back(nameOf(at));
+    }
+}
+
+void SerialLink::send(const Command& command) {
+    try {
+        runSteps(next_, command);
+    } catch (const RelayFailure& failure) {
+        throw StepFailure{nameOf(next_), failure.what(), StepArea::Port};
+    }
+    next_ = Step::ChoosePort;
+}
+
+void SerialLink::sendWhole(const Command& command) {
+    const bool heldBefore = control_.portOpen();
+    Step at = Step::ChoosePort;
+    try {
+        runSteps(at, command);
+    } catch (const RelayFailure& failure) {
+        // A port left open here would make every later command fail at its
+        // first step.
+        if (!heldBefore) {
+            control_.forceClose();
+        }
+        throw StepFailure{nameOf(at), failure.what(), StepArea::Port};
+    }
+}
+
+void SerialLink::abandon() noexcept {
+    control_.forceClose();
+    next_ = Step::ChoosePort;
+}
+
+}  // namespace freqrelay

@@ -1,0 +1,225 @@
+#include "RecordingSerialControl.h"
+#include "ui/Relay.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+using namespace freqrelay;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The relay on a file in a folder of its own and a recorded port, with what
+// its signals told, in order.
+class RelayOnFakePort {
+public:
+    RelayOnFakePort() {
+        QObject::connect(&relay, &Relay::shown, [this](const std::string& in, const std::optional<std::string>& out) {
+            events.push_back("shown " + in + (out ? " " + *out : ""));
+        });
+        QObject::connect(&relay, &Relay::sent,
+                         [this](const Command& command, const std::string& out, const std::string&) {
+                             events.push_back("sent " + hexBytes(command) + " " + out);
+                         });
+        QObject::connect(&relay, &Relay::failed, [this](const StepFailure& failure) {
+            events.push_back("failed " + failure.step + (failure.retrying ? "" : ", not retrying") + ": " +
+                             failure.reason.substr(failure.reason.find(": ") + 2));
+        });
+        QObject::connect(&relay, &Relay::cleared, [this](const Episodes::Ended& ended) {
+            events.push_back("cleared " + ended.failure.step + " after " + std::to_string(ended.tries) + " tries");
+        });
+        QObject::connect(&relay, &Relay::dropped, [this](const std::string& out, const std::string& start) {
+            events.push_back("dropped " + out + ", the file holds " + start);
+        });
+        QObject::connect(&relay, &Relay::noNumber, [this](const std::string&, const std::string& start) {
+            events.push_back("no number: " + start);
+        });
+    }
+    ~RelayOnFakePort() { std::filesystem::remove_all(folder); }
+
+    // Put in place whole, as a writer that renames its new file does.
+    void write(const std::string& text) const {
+        std::ofstream(folder / "new", std::ios::binary) << text;
+        std::filesystem::rename(folder / "new", file());
+    }
+    std::filesystem::path file() const { return folder / "ft1000file"; }
+
+    // Runs the relay for `duration`, calling each of `script`'s steps at its
+    // time from now.
+    void run(std::chrono::milliseconds duration,
+             std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> script = {}) {
+        if (!started) {
+            relay.start();
+            started = true;
+        }
+        QEventLoop loop;
+        for (auto& [at, step] : script) {
+            QTimer::singleShot(at, &loop, step);
+        }
+        QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    long count(const std::string& call) const { return std::count(port.calls.begin(), port.calls.end(), call); }
+
+    std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "freqrelay-relay-XXXXXX").string();
+        return std::filesystem::path(::mkdtemp(pattern.data()));
+    }();
+    RecordingSerialControl port;
+    Relay relay{(folder / "ft1000file").string(), port};
+    std::vector<std::string> events;
+    bool started = false;
+};
+
+}  // namespace
+
+TEST(Relay, AChangeIsShownAndSentOnceAndNotAgainWhileTheTextStays) {
+    RelayOnFakePort rig;
+    rig.write("14250000\r\n");
+    rig.run(900ms);
+    EXPECT_EQ(rig.events, (std::vector<std::string>{"shown 14250000 1425000", "sent 00 50 42 01 0A 1425000"}));
+    EXPECT_EQ(rig.relay.freqold(), "14250000\r\n");
+    EXPECT_FALSE(rig.port.isOpen);
+}
+
+TEST(Relay, AnEmptiedFileOrAMarkAloneIsNoChangeAndATextWithoutANumberSendsZerosWithAWarning) {
+    RelayOnFakePort rig;
+    rig.write("7050000");
+    rig.run(2400ms, {{300ms,
+                      [&] {
+                          rig.write("");
+                      }},  // a writer between truncating and writing
+                     {600ms,
+                      [&] {
+                          rig.write("\xEF\xBB\xBF");
+                      }},
+                     {900ms,
+                      [&] {
+                          rig.write("\xFF\xFE");
+                      }},
+                     {1200ms,
+                      [&] {
+                          rig.write("7050000");
+                      }},  // the text last sent: no change
+                     {1500ms, [&] {
+                          rig.write("\xEF\xBB\xBF  kHz 7050000");
+                      }}});
+    EXPECT_EQ(rig.events, (std::vector<std::string>{"shown 7050000 7050000", "sent 00 00 05 07 0A 7050000",
+                                                    "no number:   kHz 70", "shown 0 00", "sent 00 00 00 00 0A 00"}));
+}
+
+TEST(Relay, ChangesAnywhereInTheTextCountAndAnOldTextIsSentAgain) {
+    RelayOnFakePort rig;
+    rig.write("14250000");
+    rig.run(1500ms, {{300ms,
+                      [&] {
+                          rig.write("14250000 ");
+                      }},  // after the eighth character
+                     {600ms,
+                      [&] {
+                          rig.write("7050000");
+                      }},
+                     {900ms, [&] {
+                          rig.write("14250000 ");
+                      }}});  // back to an earlier text
+    std::vector<std::string> sent;
+    for (const std::string& written : rig.port.written) {
+        sent.push_back(hexBytes(written));
+    }
+    EXPECT_EQ(sent, (std::vector<std::string>{"00 50 42 01 0A", "00 50 42 01 0A", "00 00 05 07 0A", "00 50 42 01 0A"}));
+}
+
+TEST(Relay, AMissingFileIsWaitedForAndToldOnceThenItsClearing) {
+    RelayOnFakePort rig;
+    rig.run(1300ms, {{800ms, [&] {
+                          rig.write("705000");
+                      }}});
+    ASSERT_EQ(rig.events.size(), 4u);
+    EXPECT_EQ(rig.events[0], "failed opening the file: No such file or directory");
+    EXPECT_TRUE(rig.events[1].starts_with("cleared opening the file after ")) << rig.events[1];
+    EXPECT_EQ(rig.events[3], "sent 00 50 70 00 0A 0705000");
+}
+
+TEST(Relay, AFailedSendStepIsRepeatedFromItselfAndTheCommandGoesOutOnce) {
+    RelayOnFakePort rig;
+    rig.port.failing.insert({"PortOpen=1", "PortOpen=1", "PortOpen=1"});
+    rig.write("14250000");
+    rig.run(1800ms);
+    EXPECT_EQ(rig.count("CommPort=1"), 1);
+    EXPECT_EQ(rig.count("Output"), 1);
+    // Told once when it starts and once when it clears, not at every try.
+    EXPECT_EQ(rig.events,
+              (std::vector<std::string>{"shown 14250000 1425000", "failed opening the port: PortOpen=1 failed",
+                                        "cleared opening the port after 4 tries", "sent 00 50 42 01 0A 1425000"}));
+}
+
+// The port is gone while the file changes twice (and is caught empty once
+// by its writer): only the frequency the file holds when the port is back
+// reaches the radio, and In and Out show each new text meanwhile. A command
+// already on the line when only letting go of the port fails is not dropped.
+TEST(Relay, ACommandTheFileHasLeftWhileItsSendingIsRepeatedIsDroppedForTheNewText) {
+    struct Case {
+        const char* failing;
+        std::vector<std::string> sent;
+        long dropped;
+    };
+    for (const Case& scenario :
+         {Case{"PortOpen=1", {"00 00 30 07 0A"}, 2}, Case{"PortOpen=0", {"00 00 10 07 0A", "00 00 30 07 0A"}, 0}}) {
+        SCOPED_TRACE(scenario.failing);
+        RelayOnFakePort rig;
+        for (int i = 0; i < 50; ++i) {
+            rig.port.failing.insert(scenario.failing);
+        }
+        rig.write("7100000");
+        rig.run(3000ms, {{600ms,
+                          [&] {
+                              rig.write("7200000\r\n");
+                          }},
+                         {900ms,
+                          [&] {
+                              rig.write("");
+                          }},
+                         {1200ms,
+                          [&] {
+                              rig.write(std::string("\xEF\xBB\xBF") + "7300000\r\n");
+                          }},
+                         {2000ms, [&] {
+                              rig.port.failing.clear();
+                          }}});
+        std::vector<std::string> sent;
+        for (const std::string& written : rig.port.written) {
+            sent.push_back(hexBytes(written));
+        }
+        EXPECT_EQ(sent, scenario.sent);
+        const auto dropped = std::count_if(rig.events.begin(), rig.events.end(),
+                                           [](const std::string& e) { return e.starts_with("dropped"); });
+        EXPECT_EQ(dropped, scenario.dropped);
+        if (scenario.dropped > 0) {
+            // Told without the mark.
+            EXPECT_NE(std::find(rig.events.begin(), rig.events.end(), "dropped 7200000, the file holds 7300000\r"),
+                      rig.events.end());
+        }
+        EXPECT_EQ(rig.count("forceClose"), scenario.dropped);
+        EXPECT_FALSE(rig.port.isOpen);
+    }
+}
+
+TEST(Relay, AnOverflowSendsNothingUntilTheTextChanges) {
+    RelayOnFakePort rig;
+    rig.write("1E10");
+    rig.run(1300ms, {{800ms, [&] {
+                          rig.write("7050000");
+                      }}});
+    EXPECT_EQ(rig.events, (std::vector<std::string>{"shown 10000000000",
+                                                    "failed reading the number, not retrying: 10000000000 does not fit "
+                                                    "in a 32-bit whole number",
+                                                    "shown 7050000 7050000", "sent 00 00 05 07 0A 7050000"}));
+}

@@ -1,0 +1,136 @@
+#include "ui/Options.h"
+
+#include "serial/PortDevice.h"
+#include "ui/CommandLine.h"
+#include "ui/Console.h"
+#include "ui/DisplayProbe.h"
+#include "ui/LogOutput.h"
+#include "ui/PortList.h"
+#include "ui/QuitSignals.h"
+#include "ui/Relay.h"
+#include "ui/RelayLog.h"
+#include "ui/RunningMark.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <QLoggingCategory>
+
+namespace freqrelay {
+
+namespace {
+
+void print(FILE* stream, const QString& text) { Console::write(stream, text); }
+
+// The parser names the program only once an application object exists, and
+// --help must work before one (without a display).
+QString usage(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    return text.replace(QStringLiteral("<executable_name>"), QStringLiteral("freqrelay"));
+}
+
+}  // namespace
+
+std::optional<int> Options::take(int argc, char** argv) {
+    Console::claimStandardStreams();
+    // Next, so that a stop in the first milliseconds is a clean one.
+    QuitSignals::install();
+
+    QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
+    const QStringList arguments = CommandLine::arguments(argc, argv);
+    const auto bytesOf = &CommandLine::pathOf;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2."));
+    // Not addHelpOption: it promises a --help-all with Qt's own options,
+    // which a relay that starts no application before parsing cannot show.
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Displays help on commandline options."));
+    parser.addOption(helpOption);
+    parser.addVersionOption();
+    const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
+                                        QStringLiteral("Map serial port 1 to DEVICE; wins over FREQRELAY_PORT1."),
+                                        QStringLiteral("DEVICE"));
+    const QCommandLineOption fileOption({QStringLiteral("f"), QStringLiteral("file")},
+                                        QStringLiteral("Poll PATH instead of ft1000file in the working directory."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption listOption(QStringLiteral("list-ports"),
+                                        QStringLiteral("List the serial ports this system has, then exit."));
+    const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
+                                         QStringLiteral("Log only failures and their clearing."));
+    const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Append the log to FILE too."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({portOption, fileOption, listOption, quietOption, logOption});
+    QString error;
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+    } else {
+        // An empty value (an unset shell variable) must not quietly fall
+        // back to the default port or file.
+        for (const QCommandLineOption* option : {&portOption, &fileOption, &logOption}) {
+            if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
+                error = QStringLiteral("--%1 needs a value that is not empty").arg(option->names().last());
+            }
+        }
+    }
+    if (!error.isEmpty()) {
+        print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(readable(bytesOf(error)), usage(parser)));
+        return 2;
+    }
+    if (parser.isSet(helpOption)) {
+        print(stdout, usage(parser));
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        print(stdout, QStringLiteral("freqrelay %1\n").arg(QStringLiteral(FREQRELAY_VERSION)));
+        return 0;
+    }
+    if (parser.isSet(listOption)) {
+        PortList::print();
+        return 0;
+    }
+    file = parser.isSet(fileOption) ? bytesOf(parser.value(fileOption)) : std::string(kFrequencyFile);
+    RunningMark::hold();
+    LogOutput::install();
+    if (parser.isSet(logOption)) {
+        const std::string logFile = bytesOf(parser.value(logOption));
+        std::string reason;
+        if (!LogOutput::appendTo(logFile, file, reason)) {
+            print(stderr,
+                  QStringLiteral("freqrelay: cannot open the log %1: %2\n").arg(readable(logFile), readable(reason)));
+            return 2;
+        }
+    }
+    if (parser.isSet(quietOption)) {
+        QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
+    }
+    mappedBy = portMappingSource(1);
+    if (parser.isSet(portOption)) {
+        CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
+        mappedBy = "--port";
+    }
+
+    DisplayProbe::useOffscreenWithoutDisplay();
+    if (const std::string display = DisplayProbe::unreachableDisplay(); !display.empty()) {
+        print(stderr, QStringLiteral("freqrelay: cannot open display %1 (set QT_QPA_PLATFORM=offscreen to run "
+                                     "without a window)\n")
+                          .arg(readable(display)));
+        return 1;
+    }
+    return std::nullopt;
+}
+
+void Options::setUpApplication() {
+    // A steady caret: a blinking one repaints a field twice a second for as
+    // long as the window is active, which costs the idle relay twice what
+    // its polling does.
+    QApplication::setCursorFlashTime(0);
+    // The installed icon, and the desktop entry that goes with the window.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
+    QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
+}
+
+}  // namespace freqrelay
