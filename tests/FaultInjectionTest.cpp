@@ -136,10 +136,11 @@ TEST(FaultInjection, AWriterThatWritesATextInTwoPiecesIsNeverReadBetweenThem) {
                                      std::this_thread::sleep_for(400ms);
                                      const std::string text = std::to_string(14000000 + i * 10000);
                                      std::ofstream out(rig.file(), std::ios::trunc);
-                                     // A pause well within the settle time, also
-                                     // on a busy machine.
+                                     // The file kept open between the pieces: it is
+                                     // read at the close, well within a poll pause
+                                     // of the first piece, also on a busy machine.
                                      out << text.substr(0, 4) << std::flush;
-                                     std::this_thread::sleep_for(5ms);
+                                     std::this_thread::sleep_for(100ms);
                                      out << text.substr(4);
                                  }
                                  done = true;
@@ -152,6 +153,42 @@ TEST(FaultInjection, AWriterThatWritesATextInTwoPiecesIsNeverReadBetweenThem) {
         expected += " 00 " + std::to_string(i) + "0 40 01 0A";
     }
     EXPECT_EQ(rig.lineHex(), expected);
+}
+
+TEST(FaultInjection, AWriterThatKeepsTheFileOpenAndRewritesItEvery10MsIsNeverStarved) {
+    RelayRig rig;
+    rig.writeFile("7000000");
+    std::atomic<bool> done{false};
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    std::string line;
+    std::thread writer;
+    ASSERT_TRUE(rig.run({rig.waitForBytes(5), rig.then([&] {
+                             writer = std::thread([&] {
+                                 std::fstream out(rig.file(), std::ios::in | std::ios::out);
+                                 for (int i = 0; i < 300; ++i) {
+                                     out.seekp(0);
+                                     out << 7001000 + (i % 9) * 1000 << std::flush;
+                                     std::this_thread::sleep_for(10ms);
+                                 }
+                                 done = true;
+                             });
+                         }),
+                         [&] {
+                             const std::string more = rig.pty.read(SIZE_MAX, 0ms);
+                             for (std::size_t i = 0; i < more.size() / 5; ++i) {
+                                 arrivals.push_back(std::chrono::steady_clock::now());
+                             }
+                             line += more;
+                             return done.load();
+                         }},
+                        30s));
+    writer.join();
+    // Three seconds of writing: without starving, a command at least every
+    // poll pause or so; a hang or a starved read shows as a gap of seconds.
+    ASSERT_GE(arrivals.size(), 5u);
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        EXPECT_LT(arrivals[i] - arrivals[i - 1], 1500ms) << "command " << i;
+    }
 }
 
 TEST(FaultInjection, NulBytesHighBytesCarriageReturnsAndTabs) {
