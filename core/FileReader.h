@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,10 +14,6 @@ namespace freqrelay {
 // system's own bytes, passed on as they are.
 std::filesystem::path systemPath(const std::string& path);
 std::string pathText(const std::filesystem::path& path);
-#ifdef _WIN32
-// UTF-16 text, such as the system's messages, as UTF-8.
-std::string utf8Text(std::wstring_view text);
-#endif
 
 // `path` made absolute against the working directory of now; `path` itself
 // when that cannot be done.
@@ -56,11 +53,8 @@ private:
     std::size_t readPiece(char* piece, std::size_t size);
 
     std::string path_;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    // The system's handle or descriptor of the open file; -1 when closed.
+    std::intptr_t handle_ = -1;
     bool atEnd_ = false;
     std::size_t sizeAtOpen_ = 0;
 };

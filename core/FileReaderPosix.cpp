@@ -15,7 +15,7 @@ std::filesystem::path systemPath(const std::string& path) { return path; }
 
 std::string pathText(const std::filesystem::path& path) { return path.string(); }
 
-bool FileReader::isOpen() const noexcept { return fd_ >= 0; }
+bool FileReader::isOpen() const noexcept { return handle_ >= 0; }
 
 std::size_t FileReader::openRegularFile() {
     // Looked at before it is opened: opening a terminal raises its modem
@@ -45,14 +45,14 @@ std::size_t FileReader::openRegularFile() {
         ::close(fd);
         fail("not a regular file");
     }
-    fd_ = fd;
+    handle_ = fd;
     return static_cast<std::size_t>(info.st_size);
 }
 
 std::size_t FileReader::readPiece(char* piece, std::size_t size) {
     ssize_t count = 0;
     do {
-        count = ::read(fd_, piece, size);
+        count = ::read(static_cast<int>(handle_), piece, size);
     } while (count < 0 && errno == EINTR);
     if (count < 0) {
         fail(std::strerror(errno));
@@ -61,9 +61,9 @@ std::size_t FileReader::readPiece(char* piece, std::size_t size) {
 }
 
 void FileReader::close() noexcept {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
     }
 }
 

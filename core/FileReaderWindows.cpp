@@ -3,6 +3,7 @@
 
 #include "core/FileReader.h"
 #include "core/RelayFailure.h"
+#include "core/Utf16Windows.h"
 
 #include <windows.h>
 #include <cerrno>
@@ -53,7 +54,7 @@ std::string systemReason(DWORD error) {
 
 }  // namespace
 
-bool FileReader::isOpen() const noexcept { return handle_ != nullptr; }
+bool FileReader::isOpen() const noexcept { return handle_ != -1; }
 
 std::size_t FileReader::openRegularFile() {
     // Shared for writing and deleting, so that the program that keeps the
@@ -75,22 +76,22 @@ std::size_t FileReader::openRegularFile() {
         ::CloseHandle(handle);
         fail(systemReason(error));
     }
-    handle_ = handle;
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
     return static_cast<std::size_t>(size.QuadPart);
 }
 
 std::size_t FileReader::readPiece(char* piece, std::size_t size) {
     DWORD count = 0;
-    if (!::ReadFile(static_cast<HANDLE>(handle_), piece, static_cast<DWORD>(size), &count, nullptr)) {
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), piece, static_cast<DWORD>(size), &count, nullptr)) {
         fail(systemReason(::GetLastError()));
     }
     return count;
 }
 
 void FileReader::close() noexcept {
-    if (handle_ != nullptr) {
-        ::CloseHandle(static_cast<HANDLE>(handle_));
-        handle_ = nullptr;
+    if (handle_ != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+        handle_ = -1;
     }
 }
 

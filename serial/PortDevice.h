@@ -15,4 +15,12 @@ std::string devicePathForPort(int port);
 // variable's name, or "the default".
 std::string portMappingSource(int port);
 
+// The variable that maps port `port`: FREQRELAY_PORT1 for port 1.
+std::string portVariable(int port);
+// Each system's part: the device the variable names (a bare name made a
+// path where the system has /dev), "" when it is not set; and the system's
+// own device for the port, "" when it has none.
+std::string mappedDevice(int port);
+std::string defaultDevice(int port);
+
 }  // namespace freqrelay
