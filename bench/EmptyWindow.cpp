@@ -1,4 +1,5 @@
 #include "serial/QtSerialControl.h"
+#include "serial/SerialLink.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
@@ -9,7 +10,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setCursorFlashTime(0);  // as the relay runs
     freqrelay::QtSerialControl port;
-    freqrelay::Relay relay(freqrelay::kFrequencyFile, port);
+    freqrelay::SerialLink link(port);
+    freqrelay::Relay relay(freqrelay::kFrequencyFile, link);
     freqrelay::Form1 form(relay);
     form.show();
     return QApplication::exec();

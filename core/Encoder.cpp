@@ -54,6 +54,14 @@ Encoding encode(std::string_view text) {
     return encoding;
 }
 
+std::int64_t frequencyHz(const Command& command) {
+    std::int64_t digits = 0;
+    for (const int at : {3, 2, 1, 0}) {
+        digits = digits * 100 + (command[at] >> 4) * 10 + (command[at] & 0x0F);
+    }
+    return digits * 10;
+}
+
 std::string hexBytes(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;

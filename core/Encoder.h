@@ -33,6 +33,11 @@ inline constexpr std::size_t kInterpretedLength = 8;
 // Turns the file's whole text into In, Out and the command bytes.
 Encoding encode(std::string_view text);
 
+// The frequency the command sets the radio to: c4, c3, c2 and c1 read as
+// seven packed decimal digits, in tens of hertz (00 50 42 01 0A is
+// 14250000 Hz).
+std::int64_t frequencyHz(const Command& command);
+
 // The command as the operator reads it: "00 50 42 01 0A".
 std::string hexBytes(const Command& command);
 std::string hexBytes(std::string_view bytes);

@@ -36,36 +36,37 @@ void SerialLink::run(Step step, const Command& command) {
     }
 }
 
-void SerialLink::runSteps(Step& at, const Command& command) {
-    worked_.clear();
-    for (; at != Step::Done; at = static_cast<Step>(static_cast<int>(at) + 1)) {
-        run(at, command);
-        worked_.emplace_back(nameOf(at));
-    }
-}
-
-void SerialLink::send(const Command& command) {
+Sending SerialLink::runSteps(Step& at, const Command& command) {
+    Sending sending;
     try {
-        runSteps(next_, command);
+        for (; at != Step::Done; at = static_cast<Step>(static_cast<int>(at) + 1)) {
+            run(at, command);
+            sending.worked.emplace_back(nameOf(at));
+        }
     } catch (const RelayFailure& failure) {
-        throw StepFailure{nameOf(next_), failure.what(), StepArea::Port};
+        sending.failure = StepFailure{nameOf(at), failure.what(), StepArea::Port};
     }
-    next_ = Step::ChoosePort;
+    return sending;
 }
 
-void SerialLink::sendWhole(const Command& command) {
+void SerialLink::send(const Command& command, Done done) {
+    const Sending sending = runSteps(next_, command);
+    if (!sending.failure) {
+        next_ = Step::ChoosePort;
+    }
+    done(sending);
+}
+
+void SerialLink::sendWhole(const Command& command, Done done) {
     const bool heldBefore = control_.portOpen();
     Step at = Step::ChoosePort;
-    try {
-        runSteps(at, command);
-    } catch (const RelayFailure& failure) {
-        // A port left open here would make every later command fail at its
-        // first step.
-        if (!heldBefore) {
-            control_.forceClose();
-        }
-        throw StepFailure{nameOf(at), failure.what(), StepArea::Port};
+    const Sending sending = runSteps(at, command);
+    // A port left open here would make every later command fail at its
+    // first step.
+    if (sending.failure && !heldBefore) {
+        control_.forceClose();
     }
+    done(sending);
 }
 
 void SerialLink::abandon() noexcept {

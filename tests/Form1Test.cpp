@@ -1,6 +1,7 @@
 #include "RecordingSerialControl.h"
 #include "RelayRig.h"
 #include "core/Encoder.h"
+#include "serial/SerialLink.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +39,8 @@ OutState outState(Form1& form) {
 // A relay for a window that is only looked at.
 struct IdleRelay {
     RecordingSerialControl port;
-    freqrelay::Relay relay{freqrelay::kFrequencyFile, port};
+    freqrelay::SerialLink link{port};
+    freqrelay::Relay relay{freqrelay::kFrequencyFile, link};
 };
 
 }  // namespace

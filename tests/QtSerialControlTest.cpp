@@ -19,7 +19,10 @@ using namespace std::string_literals;
 class QtSerialControlOnPty : public testing::Test {
 protected:
     // The whole sending of the command for `text`.
-    void send(const char* text) { SerialLink(control).sendWhole(encode(text).command); }
+    void send(const char* text) { send(encode(text).command); }
+    void send(const Command& command) {
+        SerialLink(control).sendWhole(command, [](const Sending& sending) { EXPECT_FALSE(sending.failure); });
+    }
     // The line set up and the port opened, as the sending does before it writes.
     void open() {
         control.setCommPort(1);
@@ -41,7 +44,7 @@ TEST_F(QtSerialControlOnPty, PutsExactlyTheFiveBytesOnTheLine) {
 }
 
 TEST_F(QtSerialControlOnPty, BeforeAnyEncodingSendsFiveZeroBytes) {
-    SerialLink(control).sendWhole(Command{});
+    send(Command{});
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 00 00 00 00");
 }
 
@@ -97,17 +100,15 @@ TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
 
     SerialLink sending(control);
     const Command command = encode("14250000").command;
-    try {
-        sending.send(command);
-        FAIL() << "opening an absent device must fail";
-    } catch (const StepFailure& failure) {
-        EXPECT_EQ(failure.step, "opening the port");
-        EXPECT_NE(failure.reason.find(link.string()), std::string::npos) << failure.reason;
-    }
+    std::optional<StepFailure> failure;
+    sending.send(command, [&](const Sending& ended) { failure = ended.failure; });
+    ASSERT_TRUE(failure) << "opening an absent device must fail";
+    EXPECT_EQ(failure->step, "opening the port");
+    EXPECT_NE(failure->reason.find(link.string()), std::string::npos) << failure->reason;
     EXPECT_FALSE(control.portOpen());
 
     std::filesystem::create_symlink(pty.slavePath(), link);
-    sending.send(command);
+    sending.send(command, [](const Sending& ended) { EXPECT_FALSE(ended.failure); });
     EXPECT_EQ(hexBytes(pty.read(5, 1s)), "00 50 42 01 0A");
     std::filesystem::remove_all(folder);
 }

@@ -3,6 +3,7 @@
 #include "PseudoTerminal.h"
 #include "ScopedPort1.h"
 #include "serial/QtSerialControl.h"
+#include "serial/SerialLink.h"
 #include "ui/Form1.h"
 
 #include <QLabel>
@@ -51,7 +52,8 @@ public:
 
     PseudoTerminal pty;
     freqrelay::QtSerialControl MSComm1;
-    freqrelay::Relay relay{freqrelay::kFrequencyFile, MSComm1};
+    freqrelay::SerialLink link{MSComm1};
+    freqrelay::Relay relay{freqrelay::kFrequencyFile, link};
     freqrelay::Form1 form{relay};
 
 private:

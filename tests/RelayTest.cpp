@@ -1,4 +1,5 @@
 #include "RecordingSerialControl.h"
+#include "serial/SerialLink.h"
 #include "ui/Relay.h"
 
 #include <QEventLoop>
@@ -74,7 +75,8 @@ public:
         return std::filesystem::path(::mkdtemp(pattern.data()));
     }();
     RecordingSerialControl port;
-    Relay relay{(folder / "ft1000file").string(), port};
+    SerialLink link{port};
+    Relay relay{(folder / "ft1000file").string(), link};
     std::vector<std::string> events;
     bool started = false;
 };

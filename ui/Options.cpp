@@ -1,6 +1,9 @@
 #include "ui/Options.h"
 
 #include "serial/PortDevice.h"
+#include "serial/QtSerialControl.h"
+#include "serial/RigctldLink.h"
+#include "serial/SerialLink.h"
 #include "ui/CommandLine.h"
 #include "ui/Console.h"
 #include "ui/DisplayProbe.h"
@@ -38,11 +41,23 @@ std::optional<int> Options::take(int argc, char** argv) {
 
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
-    const QStringList arguments = CommandLine::arguments(argc, argv);
+    QStringList arguments = CommandLine::arguments(argc, argv);
+    // --rigctld may stand without its address, which is then the variable's
+    // or the default.
+    const QString rigctldVariable = qEnvironmentVariable(kRigctldVariable);
+    for (qsizetype at = 1; at < arguments.size(); ++at) {
+        if (arguments[at] == QLatin1String("--rigctld") &&
+            (at + 1 == arguments.size() || arguments[at + 1].startsWith(QLatin1Char('-')))) {
+            arguments[at] +=
+                QLatin1Char('=') +
+                (rigctldVariable.isEmpty() ? QString::fromStdString(RigctldAddress().text()) : rigctldVariable);
+        }
+    }
     const auto bytesOf = &CommandLine::pathOf;
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2."));
+        QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2, or to "
+                       "Hamlib's rigctld, which drives any radio it knows."));
     // Not addHelpOption: it promises a --help-all with Qt's own options,
     // which a relay that starts no application before parsing cannot show.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -61,7 +76,12 @@ std::optional<int> Options::take(int argc, char** argv) {
                                          QStringLiteral("Log only failures and their clearing."));
     const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Append the log to FILE too."),
                                        QStringLiteral("FILE"));
-    parser.addOptions({portOption, fileOption, listOption, quietOption, logOption});
+    const QCommandLineOption rigctldOption(
+        QStringLiteral("rigctld"),
+        QStringLiteral("Relay to rigctld at [HOST][:PORT] (127.0.0.1:4532, IPv6 in brackets) instead of port 1; "
+                       "FREQRELAY_RIGCTLD sets it too."),
+        QStringLiteral("ADDRESS"));
+    parser.addOptions({portOption, fileOption, listOption, quietOption, logOption, rigctldOption});
     QString error;
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -70,10 +90,26 @@ std::optional<int> Options::take(int argc, char** argv) {
     } else {
         // An empty value (an unset shell variable) must not quietly fall
         // back to the default port or file.
-        for (const QCommandLineOption* option : {&portOption, &fileOption, &logOption}) {
+        for (const QCommandLineOption* option : {&portOption, &fileOption, &logOption, &rigctldOption}) {
             if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
                 error = QStringLiteral("--%1 needs a value that is not empty").arg(option->names().last());
             }
+        }
+        if (parser.isSet(rigctldOption) && parser.isSet(portOption)) {
+            error = QStringLiteral("--rigctld and --port cannot be used together");
+        }
+    }
+    // The variable relays to rigctld as the option does, unless --port asks
+    // for the serial port.
+    if (error.isEmpty() && (parser.isSet(rigctldOption) || (!rigctldVariable.isEmpty() && !parser.isSet(portOption)))) {
+        const bool given = parser.isSet(rigctldOption);
+        const QString text = given ? parser.value(rigctldOption) : rigctldVariable;
+        std::string why;
+        rigctld = RigctldAddress::parse(text.toStdString(), why);
+        if (!rigctld) {
+            error = QStringLiteral("%1 %2: %3")
+                        .arg(given ? QStringLiteral("--rigctld") : QLatin1String(kRigctldVariable), text,
+                             QString::fromStdString(why));
         }
     }
     if (!error.isEmpty()) {
@@ -107,7 +143,7 @@ std::optional<int> Options::take(int argc, char** argv) {
     if (parser.isSet(quietOption)) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
     }
-    mappedBy = portMappingSource(1);
+    mappedBy = rigctld ? (parser.isSet(rigctldOption) ? "--rigctld" : kRigctldVariable) : portMappingSource(1);
     if (parser.isSet(portOption)) {
         CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
         mappedBy = "--port";
@@ -121,6 +157,20 @@ std::optional<int> Options::take(int argc, char** argv) {
         return 1;
     }
     return std::nullopt;
+}
+
+std::unique_ptr<Link> Options::link(QtSerialControl& port) const {
+    if (rigctld) {
+        return std::make_unique<RigctldLink>(*rigctld);
+    }
+    return std::make_unique<SerialLink>(port);
+}
+
+std::string Options::target() const {
+    if (rigctld) {
+        return "relaying to rigctld " + rigctld->text() + " (" + mappedBy + ")";
+    }
+    return "port 1 is " + devicePathForPort(1) + " (" + mappedBy + ")";
 }
 
 void Options::setUpApplication() {

@@ -23,8 +23,8 @@ bool holdsNoText(const std::string& text) { return LeftPartAfterMark(text, 1).em
 
 }  // namespace
 
-Relay::Relay(const std::string& frequencyFile, SerialControl& port, QObject* parent)
-    : QObject(parent), file_(frequencyFile), watch_(frequencyFile), link_(port) {
+Relay::Relay(const std::string& frequencyFile, Link& link, QObject* parent)
+    : QObject(parent), file_(frequencyFile), watch_(frequencyFile), link_(link) {
     pollTimer_.setSingleShot(true);
     pollTimer_.setTimerType(Qt::PreciseTimer);
     connect(&pollTimer_, &QTimer::timeout, this, &Relay::poll);
@@ -32,6 +32,9 @@ Relay::Relay(const std::string& frequencyFile, SerialControl& port, QObject* par
     reSendTimer_.setTimerType(Qt::PreciseTimer);
     connect(&reSendTimer_, &QTimer::timeout, this, &Relay::reSend);
 }
+
+// A sending still on its way must not end in a relay that is gone.
+Relay::~Relay() { link_.abandon(); }
 
 void Relay::start() {
     // The radio follows as soon as the file is written, not at the next poll.
@@ -47,8 +50,9 @@ void Relay::poll() {
     // Never a command sooner than a poll pause after the last one, whatever
     // woke the poll; and no read of a file its writer is still writing.
     const auto due = std::max(pacedFrom(now), watch_.readableAt(now));
-    if (due > now) {
-        pollAt(due);
+    if (due > now || sending_) {
+        // A command on its way is waited for: it is followed by a poll.
+        pollAt(due > now ? due : now + kPollPause);
         return;
     }
     const std::optional<std::string> text = readFile();
@@ -125,20 +129,22 @@ void Relay::take(std::string text) {
 }
 
 void Relay::send() {
-    try {
-        link_.send(lastCommand_);
-        sendPending_ = false;
-    } catch (StepFailure& failure) {
-        sendPending_ = true;
-        report(std::move(failure));
-    }
-    for (const std::string& step : link_.stepsThatWorked()) {
+    sending_ = true;
+    link_.send(lastCommand_, [this](const Sending& sending) { sendingEnded(sending); });
+}
+
+void Relay::sendingEnded(const Sending& sending) {
+    sending_ = false;
+    for (const std::string& step : sending.worked) {
         worked(step);
     }
-    if (!sendPending_) {
-        lastCommandEnd_ = Clock::now();
-        emit sent(lastCommand_, lastOut_, link_.device());
+    sendPending_ = sending.failure.has_value();
+    if (sending.failure) {
+        report(*sending.failure);
+        return;
     }
+    lastCommandEnd_ = Clock::now();
+    emit sent(lastCommand_, lastOut_, link_.destination(lastCommand_));
 }
 
 void Relay::report(StepFailure failure) {
@@ -161,6 +167,7 @@ void Relay::quit() {
     quit_ = true;
     pollTimer_.stop();
     reSendTimer_.stop();
+    sending_ = false;
     // Between polls the port is open only while a failed step waits to be
     // repeated, its command not on the line: there is nothing worth waiting
     // for, so it is let go of at once, even on a stalled line.
@@ -174,7 +181,7 @@ void Relay::reSend() {
     // The radio gets its pause after every command, a repeated one too. A
     // click while one waits is merged into it: the same command goes once.
     const auto now = Clock::now();
-    const auto due = pacedFrom(now);
+    const auto due = sending_ ? now + kPollPause : pacedFrom(now);
     if (due > now) {
         if (!reSendTimer_.isActive()) {
             reSendTimer_.start(millisecondsUntil(due));
@@ -186,16 +193,18 @@ void Relay::reSend() {
 }
 
 void Relay::sendAgain() {
-    try {
-        // A port the poll holds while it waits to repeat a step is the
-        // poll's: this whole sending fails at its first step then.
-        link_.sendWhole(lastCommand_);
-    } catch (const StepFailure& failure) {
-        emit reSendFailed(failure.reason);
-        return;
-    }
-    lastCommandEnd_ = Clock::now();
-    emit sent(lastCommand_, lastOut_, link_.device());
+    // A port the poll holds while it waits to repeat a step is the poll's:
+    // this whole sending fails at its first step then.
+    sending_ = true;
+    link_.sendWhole(lastCommand_, [this](const Sending& sending) {
+        sending_ = false;
+        if (sending.failure) {
+            emit reSendFailed(sending.failure->reason);
+            return;
+        }
+        lastCommandEnd_ = Clock::now();
+        emit sent(lastCommand_, lastOut_, link_.destination(lastCommand_));
+    });
 }
 
 bool Relay::quitRequested() const { return quit_ || QuitSignals::received(); }

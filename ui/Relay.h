@@ -3,7 +3,7 @@
 #include "core/Encoder.h"
 #include "core/Episodes.h"
 #include "core/FileReader.h"
-#include "serial/SerialLink.h"
+#include "core/Link.h"
 #include "ui/FileWatch.h"
 
 #include <QObject>
@@ -31,8 +31,9 @@ class Relay final : public QObject {
 
 public:
     // `frequencyFile` is read against the working directory of each poll;
-    // commands go out through `port`.
-    Relay(const std::string& frequencyFile, SerialControl& port, QObject* parent = nullptr);
+    // commands go out through `link`.
+    Relay(const std::string& frequencyFile, Link& link, QObject* parent = nullptr);
+    ~Relay() override;
 
     // Starts polling and returns; the event loop runs the polls from here on.
     void start();
@@ -50,7 +51,8 @@ public:
 signals:
     // A changed text's In and, unless its number does not fit, Out.
     void shown(const std::string& in, const std::optional<std::string>& out);
-    // `command` has left for the wire through `to`; `out` is its digits.
+    // `command` has reached `to` (the port, or the server and the Hz);
+    // `out` is its digits.
     void sent(const freqrelay::Command& command, const std::string& out, const std::string& to);
     // A step failed; told when its episode starts, not at every try.
     void failed(const freqrelay::StepFailure& failure);
@@ -74,6 +76,7 @@ private:
     std::optional<std::string> readFile();
     void take(std::string text);
     void send();
+    void sendingEnded(const Sending& sending);
     void sendAgain();
     void report(StepFailure failure);
     void worked(const std::string& step);
@@ -82,11 +85,13 @@ private:
 
     FileReader file_;
     FileWatch watch_;
-    SerialLink link_;
+    Link& link_;
     Episodes episodes_;
     std::string freqold_;
     Command lastCommand_{};
     std::string lastOut_;
+    // A command is on its way; the link sends one at a time.
+    bool sending_ = false;
     // The last command's sending failed and waits to be repeated.
     bool sendPending_ = false;
     QTimer pollTimer_;

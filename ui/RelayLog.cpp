@@ -76,9 +76,9 @@ QString readable(const std::string& bytes) {
     return text;
 }
 
-void RelayLog::started(const std::string& file, const std::string& device, const std::string& mappedBy) {
-    qCInfo(relayLog).noquote() << QStringLiteral("freqrelay %1 polling %2; port 1 is %3 (%4)")
-                                      .arg(QCoreApplication::applicationVersion(), q(file), q(device), q(mappedBy));
+void RelayLog::started(const std::string& file, const std::string& target) {
+    qCInfo(relayLog).noquote() << QStringLiteral("freqrelay %1 polling %2; %3")
+                                      .arg(QCoreApplication::applicationVersion(), q(file), q(target));
 }
 
 void RelayLog::follow(const Relay& relay) {

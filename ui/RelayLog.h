@@ -22,8 +22,8 @@ class Relay;
 // lines ("freqrelay.relay.info=false", as --quiet does) keeps only failures.
 class RelayLog {
 public:
-    // The line at start: version, the polled file, and where port 1 leads.
-    static void started(const std::string& file, const std::string& device, const std::string& mappedBy);
+    // The line at start: version, the polled file, and where commands go.
+    static void started(const std::string& file, const std::string& target);
     // Tells from now on what `relay` does.
     static void follow(const Relay& relay);
 };

@@ -1,5 +1,4 @@
 #include "core/FileReader.h"
-#include "serial/PortDevice.h"
 #include "serial/QtSerialControl.h"
 #include "ui/Form1.h"
 #include "ui/Options.h"
@@ -21,7 +20,8 @@ int main(int argc, char** argv) {
     // event loop serves it only once the step is over: that wait must not
     // hold up the stop.
     MSComm1.setQuitCheck([] { return QuitSignals::received(); });
-    Relay relay(options.file, MSComm1);
+    const auto link = options.link(MSComm1);
+    Relay relay(options.file, *link);
     Form1 form(relay);
     RelayLog::follow(relay);
     // Qt tells of the end of the Windows session only this way, and the
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
     // A stop asked for by a signal or the console ends the relay as QUIT does.
     QuitSignals::whenReceived(&form, [&form] { form.Command1_Click(); });
-    RelayLog::started(absolutePath(options.file), devicePathForPort(1), options.mappedBy);
+    RelayLog::started(absolutePath(options.file), options.target());
     form.Form_Load();
     return QApplication::exec();
 }
