@@ -56,7 +56,12 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
           Case{{"--log", "linked"}, 2, "freqrelay: cannot open the log linked: it is the frequency file"},
           Case{{"--file", "later", "--log", "./later"},
                2,
-               "freqrelay: cannot open the log ./later: it is the frequency"}}) {
+               "freqrelay: cannot open the log ./later: it is the frequency"},
+          // Two ways to the radio at once cannot both be meant.
+          Case{{"--rigctld", "--port", "/dev/null"}, 2, "freqrelay: --rigctld and --port cannot be used together"},
+          Case{{"--rigctld="}, 2, "freqrelay: --rigctld needs a value"},
+          Case{{"--rigctld", "::1"}, 2, "freqrelay: --rigctld ::1: an IPv6 address goes in brackets"},
+          Case{{"--rigctld", "localhost:0"}, 2, "freqrelay: --rigctld localhost:0: the port must be a number"}}) {
         SCOPED_TRACE(call.arguments.join(' ').toStdString());
         QProcess program;
         const auto started = std::chrono::steady_clock::now();

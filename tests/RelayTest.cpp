@@ -1,4 +1,6 @@
+#include "FakeRigctld.h"
 #include "RecordingSerialControl.h"
+#include "serial/RigctldLink.h"
 #include "serial/SerialLink.h"
 #include "ui/Relay.h"
 
@@ -22,7 +24,8 @@ namespace {
 // its signals told, in order.
 class RelayOnFakePort {
 public:
-    RelayOnFakePort() {
+    // Relays through `other` instead of the recorded port.
+    explicit RelayOnFakePort(Link* other = nullptr) : relay((folder / "ft1000file").string(), other ? *other : link) {
         QObject::connect(&relay, &Relay::shown, [this](const std::string& in, const std::optional<std::string>& out) {
             events.push_back("shown " + in + (out ? " " + *out : ""));
         });
@@ -76,7 +79,7 @@ public:
     }();
     RecordingSerialControl port;
     SerialLink link{port};
-    Relay relay{(folder / "ft1000file").string(), link};
+    Relay relay;
     std::vector<std::string> events;
     bool started = false;
 };
@@ -224,4 +227,35 @@ TEST(Relay, AnOverflowSendsNothingUntilTheTextChanges) {
                                                     "failed reading the number, not retrying: 10000000000 does not fit "
                                                     "in a 32-bit whole number",
                                                     "shown 7050000 7050000", "sent 00 00 05 07 0A 7050000"}));
+}
+
+// rigctld is down while the file changes twice: when it is back, only the
+// frequency the file holds then goes out.
+TEST(Relay, AfterAnOutageOfRigctldOnlyTheCurrentFrequencyGoesOut) {
+    FakeRigctld fake;
+    const quint16 port = fake.listen();
+    fake.server.close();
+    RigctldLink rigctld{RigctldAddress{"127.0.0.1", port}};
+    RelayOnFakePort rig(&rigctld);
+    rig.write("7100000");
+    rig.run(2500ms, {{600ms,
+                      [&] {
+                          rig.write("7200000");
+                      }},
+                     {1000ms,
+                      [&] {
+                          rig.write("7300000");
+                      }},
+                     {1500ms, [&] {
+                          fake.listen(port);
+                      }}});
+    EXPECT_EQ(fake.lines, std::vector<std::string>{"F 73000000"});
+    EXPECT_EQ(std::count_if(rig.events.begin(), rig.events.end(),
+                            [](const std::string& e) { return e.starts_with("dropped"); }),
+              2);
+    ASSERT_FALSE(rig.events.empty());
+    EXPECT_EQ(rig.events.back(), "sent 00 00 30 07 0A 7300000");
+    EXPECT_EQ(std::count_if(rig.events.begin(), rig.events.end(),
+                            [](const std::string& e) { return e.starts_with("failed sending the frequency"); }),
+              1);
 }
