@@ -1,4 +1,4 @@
-#include "ui/FileWatch.h"
+#include "system/FileWatch.h"
 
 #include <QTemporaryDir>
 #include <QTest>

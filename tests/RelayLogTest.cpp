@@ -1,7 +1,7 @@
 #include "LogLines.h"
 #include "RelayRig.h"
 #include "core/Encoder.h"
-#include "ui/LogFile.h"
+#include "system/LogFile.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -28,5 +28,6 @@ TEST(VirtualRadio, ShowsTheCommandAndItsDigitsFromTheRealProgram) {
     relay.terminate();
     relay.waitForFinished(2000);
     ASSERT_TRUE(finished);
-    EXPECT_EQ(QString::fromUtf8(radio.readAllStandardOutput()).trimmed(), "00 50 28 00 0A  digits 0285000 = 2.850 00 MHz");
+    EXPECT_EQ(QString::fromUtf8(radio.readAllStandardOutput()).trimmed(),
+              "00 50 28 00 0A  digits 0285000 = 2.850 00 MHz");
 }

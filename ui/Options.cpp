@@ -4,15 +4,15 @@
 #include "serial/QtSerialControl.h"
 #include "serial/RigctldLink.h"
 #include "serial/SerialLink.h"
-#include "ui/CommandLine.h"
-#include "ui/Console.h"
-#include "ui/DisplayProbe.h"
-#include "ui/LogOutput.h"
+#include "system/CommandLine.h"
+#include "system/Console.h"
+#include "system/DisplayProbe.h"
+#include "system/LogOutput.h"
+#include "system/QuitSignals.h"
+#include "system/RunningMark.h"
 #include "ui/PortList.h"
-#include "ui/QuitSignals.h"
 #include "ui/Relay.h"
 #include "ui/RelayLog.h"
-#include "ui/RunningMark.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "ui/PortList.h"
 
-#include "ui/Console.h"
+#include "system/Console.h"
 
 #include <QSerialPortInfo>
 

@@ -2,7 +2,7 @@
 
 #include "core/Conversions.h"
 #include "core/PollPacing.h"
-#include "ui/QuitSignals.h"
+#include "system/QuitSignals.h"
 
 #include <algorithm>
 #include <utility>

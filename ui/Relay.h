@@ -4,7 +4,7 @@
 #include "core/Episodes.h"
 #include "core/FileReader.h"
 #include "core/Link.h"
-#include "ui/FileWatch.h"
+#include "system/FileWatch.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,17 +1,10 @@
 #pragma once
 
-#include <QLoggingCategory>
+#include "system/LogText.h"
 
 #include <string>
 
-Q_DECLARE_LOGGING_CATEGORY(relayLog)
-
 namespace freqrelay {
-
-// Text as it can be shown: valid UTF-8 as it is, every other byte and every
-// control character escaped ("\xFF"), so that a path or a file's text that
-// is no valid text is still told exactly.
-QString readable(const std::string& bytes);
 
 class Relay;
 

@@ -1,8 +1,8 @@
 #include "core/FileReader.h"
 #include "serial/QtSerialControl.h"
+#include "system/QuitSignals.h"
 #include "ui/Form1.h"
 #include "ui/Options.h"
-#include "ui/QuitSignals.h"
 #include "ui/RelayLog.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui/LogFile.h"
+#include "system/LogFile.h"
 
 #include "core/FileReader.h"
 

@@ -1,4 +1,4 @@
-#include "ui/LogFile.h"
+#include "system/LogFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "ui/LogOutput.h"
+#include "system/LogOutput.h"
 
 #include "core/FileReader.h"
-#include "ui/Console.h"
-#include "ui/LogFile.h"
-#include "ui/RelayLog.h"
+#include "system/Console.h"
+#include "system/LogFile.h"
+#include "system/LogText.h"
 
 #include <QByteArray>
 #include <QDateTime>

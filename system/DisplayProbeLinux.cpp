@@ -1,5 +1,5 @@
 // The display probe where Qt draws through X or Wayland.
-#include "ui/DisplayProbe.h"
+#include "system/DisplayProbe.h"
 
 #include <QByteArray>
 #include <QtGlobal>

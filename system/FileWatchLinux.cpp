@@ -1,10 +1,10 @@
 // The Linux part of FileWatch: inotify on the file's folder, and on the
 // folder of the file a symbolic link leads to, read when the event loop sees
 // its descriptor ready.
-#include "ui/FileWatch.h"
+#include "system/FileWatch.h"
 
 #include "core/FileReader.h"
-#include "ui/RelayLog.h"
+#include "system/LogText.h"
 
 #include <QSocketNotifier>
 

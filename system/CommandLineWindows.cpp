@@ -1,4 +1,4 @@
-#include "ui/CommandLine.h"
+#include "system/CommandLine.h"
 
 #include <windows.h>
 // After windows.h, which it needs.

@@ -1,5 +1,5 @@
 // The display probe where the system's own window system is always there.
-#include "ui/DisplayProbe.h"
+#include "system/DisplayProbe.h"
 
 namespace freqrelay {
 

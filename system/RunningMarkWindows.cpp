@@ -1,4 +1,4 @@
-#include "ui/RunningMark.h"
+#include "system/RunningMark.h"
 
 #include <windows.h>
 

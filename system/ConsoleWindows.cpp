@@ -1,4 +1,4 @@
-#include "ui/Console.h"
+#include "system/Console.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 // The POSIX part of QuitSignals: the handler writes to a pipe that the event
 // loop watches, the one thing a handler may safely do to wake it.
-#include "ui/QuitSignals.h"
+#include "system/QuitSignals.h"
 
 #include <QSocketNotifier>
 

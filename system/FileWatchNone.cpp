@@ -1,6 +1,6 @@
 // FileWatch where the relay knows no watch: nothing is ever told, and the
 // relay polls at its own pace.
-#include "ui/FileWatch.h"
+#include "system/FileWatch.h"
 
 #include <filesystem>
 

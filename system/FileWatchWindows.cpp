@@ -2,7 +2,7 @@
 // its completion delivered to the event loop through an event. Windows tells
 // no close after writing: a writer that rewrites the file in place is seen
 // only as modifications, and is read once they have settled.
-#include "ui/FileWatch.h"
+#include "system/FileWatch.h"
 
 #include "core/FileReader.h"
 

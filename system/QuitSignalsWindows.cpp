@@ -1,6 +1,6 @@
 // The Windows part of QuitSignals: the handlers set an event that the event
 // loop waits on (they run on threads of their own).
-#include "ui/QuitSignals.h"
+#include "system/QuitSignals.h"
 
 #include <QWinEventNotifier>
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QString>
+
+#include <string>
+
+// The relay's own lines, apart from Qt's: "freqrelay.relay".
+Q_DECLARE_LOGGING_CATEGORY(relayLog)
+
+namespace freqrelay {
+
+// Text as it can be shown: valid UTF-8 as it is, every other byte and every
+// control character escaped ("\xFF"), so that a path or a file's text that
+// is no valid text is still told exactly.
+QString readable(const std::string& bytes);
+
+}  // namespace freqrelay
