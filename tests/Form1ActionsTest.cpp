@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -54,24 +55,27 @@ TEST(Form1Actions, ReSendSoonAfterACommandKeepsThePaceAndClicksMeanwhileAreMerge
     using Clock = std::chrono::steady_clock;
     RelayRig rig;
     rig.writeFile("7050000");
+    // Each command's arrival, taken by a reader of its own, so that the
+    // scenario's steps do not blur the times.
     Clock::time_point arrived[2];
+    std::atomic<int> commands{0};
     std::string line;
-    const auto commandArrived = [&](int number) {
-        return [&, number] {
-            line += rig.pty.read(SIZE_MAX, 0ms);
-            if (line.size() < 5u * (number + 1)) {
-                return false;
-            }
+    std::thread reader([&] {
+        for (int number = 0; number < 2; ++number) {
+            line += rig.pty.read(5, 10s);
             arrived[number] = Clock::now();
-            return true;
-        };
-    };
+            ++commands;
+        }
+    });
     // Three clicks at once, right after the change's command.
-    ASSERT_TRUE(rig.run({commandArrived(0), click(Command2(rig.form)), click(Command2(rig.form)),
-                         click(Command2(rig.form)), commandArrived(1), rig.idle(600ms)}));
+    const bool ran =
+        rig.run({[&] { return commands.load() >= 1; }, click(Command2(rig.form)), click(Command2(rig.form)),
+                 click(Command2(rig.form)), [&] { return commands.load() >= 2; }, rig.idle(600ms)});
+    reader.join();
+    ASSERT_TRUE(ran);
     line += rig.pty.read(SIZE_MAX, 0ms);
     EXPECT_EQ(freqrelay::hexBytes(line), "00 00 05 07 0A 00 00 05 07 0A");
-    EXPECT_GE(arrived[1] - arrived[0], 240ms);  // the scenario's own 10 ms steps aside
+    EXPECT_GE(arrived[1] - arrived[0], 240ms);  // the reader's own 5 ms steps aside
     EXPECT_EQ(static_cast<int>(rig.form.printedLines().size()), 3);
 }
 
