@@ -188,6 +188,12 @@ TEST(TextParts, LeftPartAfterMarkSkipsAUtf8MarkAndDecodesUtf16AndLeavesOtherText
          "\x30"s,
          "\xC5\x81\xF0\x9F\x98\x80\xEF\xBF\xBD"
          "7"},
+        // A low surrogate with no high one before it is broken too.
+        {"\xFF\xFE"s
+         "\x00\xDC"
+         "7\0"s,
+         "\xEF\xBF\xBD"
+         "7"},
         {"\xFF\xFE"s, ""},
         // Without a mark, or with one that is not at the start: as LeftPart.
         {"7050000\r\n", "7050000\r"},
