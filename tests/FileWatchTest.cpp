@@ -54,6 +54,16 @@ TEST(FileWatch, AWriteWakesItAlsoWhereALinkLeadsAndWhenTheLinkIsPointedElsewhere
             renameIntoPlace(folder / "elsewhere" / "radio.txt", "3500000");
         }));
     }
+    {
+        // Relative to the link's own folder, not to the working folder.
+        SCOPED_TRACE("a relative link to a file in another folder, rewritten in place there");
+        std::filesystem::remove(file);
+        std::filesystem::create_symlink("../there/radio.txt", file);
+        EXPECT_TRUE(wakes(watch, [&] {
+            watch.readableAt(std::chrono::steady_clock::now());
+            std::ofstream(folder / "there" / "radio.txt") << "14250000";
+        }));
+    }
 }
 
 TEST(FileWatch, AFolderThatCannotBeWatchedIsToldOnceAndPolled) {
