@@ -91,8 +91,8 @@ void QtSerialControl::applyRts() {
     fail("cannot set RTS: " + reasonOf(port_));
 }
 
-bool QtSerialControl::hungUp() const {
-    pollfd line{static_cast<int>(port_.handle()), POLLOUT, 0};
+bool QtSerialControl::hungUp(qintptr handle) {
+    pollfd line{static_cast<int>(handle), POLLOUT, 0};
     return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
 #include <filesystem>
@@ -143,6 +144,25 @@ TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsOpenedAgainWhenTheWriteIsR
     ScopedPort1 remapped(replacement.slavePath());
     sender.run(SendStep::Write, SendStep::Close);
     EXPECT_EQ(hexBytes(replacement.read(5, 1s)), "00 50 42 01 0A");
+}
+
+// The check that lets go of a line the system has hung up (newer Qt
+// versions wait on such a line without telling): each end of a
+// pseudo-terminal is hung up once the other end is closed, and not before.
+TEST_F(QtSerialControlOnPty, TheHangUpCheckSeesALineWhoseOtherEndIsClosed) {
+    int slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(slave, 0);
+    EXPECT_FALSE(QtSerialControl::hungUp(slave));
+    EXPECT_FALSE(QtSerialControl::hungUp(pty.master()));
+    ::close(slave);
+    EXPECT_TRUE(QtSerialControl::hungUp(pty.master()));  // the system says so by POLLHUP alone
+
+    slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(slave, 0);
+    EXPECT_FALSE(QtSerialControl::hungUp(pty.master()));
+    pty.closeMaster();  // the adapter is pulled
+    EXPECT_TRUE(QtSerialControl::hungUp(slave));
+    ::close(slave);
 }
 
 TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
