@@ -260,58 +260,192 @@ std::string Middle(std::string_view text, std::size_t start, std::size_t length)
 
 std::string LeftPart(std::string_view text, std::size_t length) { return std::string(text.substr(0, length)); }
 
-std::string LeftPartAfterMark(std::string_view text, std::size_t length) {
-    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-    constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
-    constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
-    if (text.starts_with(kUtf8Mark)) {
-        return LeftPart(text.substr(kUtf8Mark.size()), length);
+namespace {
+
+// The full-width forms an East Asian input method types for the digits, the
+// full stop, plus and minus (U+FF10 to U+FF19, U+FF0E, U+FF0B, U+FF0D), as
+// the ASCII characters they stand for; any other character as it is.
+char32_t asciiForm(char32_t code) {
+    if (code >= 0xFF10 && code <= 0xFF19) {
+        return U'0' + (code - 0xFF10);
     }
-    const bool little = text.starts_with(kUtf16LittleMark);
-    if (!little && !text.starts_with(kUtf16BigMark)) {
-        return LeftPart(text, length);
+    switch (code) {
+    case 0xFF0B: return U'+';
+    case 0xFF0D: return U'-';
+    case 0xFF0E: return U'.';
+    default: return code;
     }
-    // A last odd byte is half a unit still being written: it is left out.
-    const std::string_view units = text.substr(2);
-    const auto unitAt = [&](std::size_t at) -> char32_t {
-        const auto first = static_cast<unsigned char>(units[at]);
-        const auto second = static_cast<unsigned char>(units[at + 1]);
-        return little ? char32_t(first | second << 8) : char32_t(first << 8 | second);
+}
+
+void appendUtf8(std::string& text, char32_t code) {
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | code >> 6);
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | code >> 12);
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | code >> 18);
+        text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// How a file's text is written: its byte-order mark's length, and the
+// bytes of one unit (1 for 8-bit text, 2 for UTF-16, 4 for UTF-32) in
+// little- or big-endian order.
+struct TextForm {
+    std::size_t mark = 0;
+    std::size_t unit = 1;
+    bool little = false;
+};
+
+// As many bytes as the eight characters the relay reads take in UTF-16.
+constexpr std::size_t kAlternationBytes = 16;
+
+TextForm formOf(std::string_view text) {
+    // UTF-32's little-endian mark starts as UTF-16's does: it is looked for
+    // first.
+    if (text.starts_with(std::string_view("\xFF\xFE\0\0", 4))) {
+        return {4, 4, true};
+    }
+    if (text.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+        return {4, 4, false};
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        return {3, 1, false};
+    }
+    if (text.starts_with("\xFF\xFE")) {
+        return {2, 2, true};
+    }
+    if (text.starts_with("\xFE\xFF")) {
+        return {2, 2, false};
+    }
+    // No mark: UTF-16 when every whole pair of bytes among the first 16 is
+    // one NUL and one other byte, in the same order throughout, as ASCII or
+    // Latin-1 characters are in UTF-16. A NUL that does not alternate so is
+    // a character of 8-bit text.
+    const std::size_t pairs = std::min(text.size(), kAlternationBytes) / 2;
+    bool little = pairs > 0;
+    bool big = pairs > 0;
+    for (std::size_t pair = 0; pair < pairs; ++pair) {
+        const bool firstNul = text[2 * pair] == '\0';
+        const bool secondNul = text[2 * pair + 1] == '\0';
+        little = little && !firstNul && secondNul;
+        big = big && firstNul && !secondNul;
+    }
+    if (little || big) {
+        return {0, 2, little};
+    }
+    return {};
+}
+
+// The first `length` characters of UTF-16 or UTF-32 text, as UTF-8. A
+// broken surrogate pair, and a code beyond Unicode, is U+FFFD; a last part
+// of a unit is a writer caught mid-character, and is left out.
+std::string decodedLeft(std::string_view units, TextForm form, std::size_t length) {
+    const auto unitAt = [&](std::size_t at) {
+        char32_t code = 0;
+        for (std::size_t byte = 0; byte < form.unit; ++byte) {
+            const auto value = static_cast<unsigned char>(units[at + (form.little ? form.unit - 1 - byte : byte)]);
+            code = code << 8 | value;
+        }
+        return code;
     };
-    const auto isHigh = [](char32_t unit) {
-        return unit >= 0xD800 && unit <= 0xDBFF;
+    const auto isHigh = [](char32_t code) {
+        return code >= 0xD800 && code <= 0xDBFF;
     };
-    const auto isLow = [](char32_t unit) {
-        return unit >= 0xDC00 && unit <= 0xDFFF;
+    const auto isLow = [](char32_t code) {
+        return code >= 0xDC00 && code <= 0xDFFF;
     };
+    const std::size_t whole = units.size() - units.size() % form.unit;
     std::string decoded;
     std::size_t at = 0;
-    for (std::size_t characters = 0; characters < length && at + 1 < units.size(); ++characters) {
+    for (std::size_t characters = 0; characters < length && at < whole; ++characters) {
         char32_t code = unitAt(at);
-        at += 2;
-        if (isHigh(code) && at + 1 < units.size() && isLow(unitAt(at))) {
+        at += form.unit;
+        if (form.unit == 2 && isHigh(code) && at < whole && isLow(unitAt(at))) {
             code = 0x10000 + ((code - 0xD800) << 10) + (unitAt(at) - 0xDC00);
-            at += 2;
-        } else if (isHigh(code) || isLow(code)) {
+            at += form.unit;
+        } else if (isHigh(code) || isLow(code) || code > 0x10FFFF) {
             code = 0xFFFD;
         }
-        if (code < 0x80) {
-            decoded += static_cast<char>(code);
-        } else if (code < 0x800) {
-            decoded += static_cast<char>(0xC0 | code >> 6);
-            decoded += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            decoded += static_cast<char>(0xE0 | code >> 12);
-            decoded += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            decoded += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            decoded += static_cast<char>(0xF0 | code >> 18);
-            decoded += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-            decoded += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            decoded += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        appendUtf8(decoded, asciiForm(code));
     }
     return decoded;
+}
+
+// The bytes of the UTF-8 character `lead` starts; 0 when no character
+// starts so.
+std::size_t utf8Length(unsigned char lead) {
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return 2;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return 3;
+    }
+    return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+}
+
+// The first `length` characters of 8-bit text, one byte each; but a
+// full-width form in UTF-8 (three bytes) is one character, given in ASCII.
+std::string eightBitLeft(std::string_view text, std::size_t length) {
+    std::string left;
+    std::size_t at = 0;
+    for (std::size_t characters = 0; characters < length && at < text.size(); ++characters) {
+        const auto byte = [&](std::size_t offset) {
+            return static_cast<unsigned char>(text[at + offset]);
+        };
+        if (text.size() - at >= 3 && byte(0) == 0xEF && byte(1) == 0xBC && byte(2) >= 0x80 && byte(2) <= 0xBF) {
+            const char32_t code = 0xFF00 + (byte(2) - 0x80);
+            if (const char32_t ascii = asciiForm(code); ascii != code) {
+                left += static_cast<char>(ascii);
+                at += 3;
+                continue;
+            }
+        }
+        left += text[at];
+        ++at;
+    }
+    return left;
+}
+
+}  // namespace
+
+std::string LeftPartAfterMark(std::string_view text, std::size_t length) {
+    const TextForm form = formOf(text);
+    const std::string_view rest = text.substr(form.mark);
+    return form.unit == 1 ? eightBitLeft(rest, length) : decodedLeft(rest, form, length);
+}
+
+std::string nulWarning(std::string_view start) {
+    const std::size_t nul = start.find('\0');
+    if (nul == std::string_view::npos) {
+        return {};
+    }
+    // Counted as an editor shows the text: where what comes before the NUL
+    // is UTF-8, a character of several bytes is one.
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < nul; ++characters) {
+        const std::size_t size = utf8Length(static_cast<unsigned char>(start[at]));
+        bool whole = size > 0 && at + size <= nul;
+        for (std::size_t next = 1; whole && next < size; ++next) {
+            whole = (static_cast<unsigned char>(start[at + next]) & 0xC0) == 0x80;
+        }
+        if (!whole) {
+            characters = nul;  // not UTF-8: one byte is one character
+            break;
+        }
+        at += size;
+    }
+    return "holds a NUL byte at character " + std::to_string(characters + 1) + "; the number ends there";
 }
 
 std::string CodeChar(std::int32_t code) {

@@ -186,7 +186,7 @@ void QtSerialControl::setOutput(const std::string& data) {
         }
         // Newer Qt versions wait on a device that has gone without telling
         // of it; the system's hang-up says so at once.
-        if (hungUp()) {
+        if (hungUp(port_.handle())) {
             letGoAndFail("write failed: the device hung up");
         }
         port_.clearError();

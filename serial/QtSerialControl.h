@@ -42,6 +42,10 @@ public:
     // Where `path` leads once every link is followed; "" when it leads
     // nowhere or the system has no links for ports.
     static std::string resolvedPath(const std::string& path);
+    // Whether the system has hung up the line behind the open `handle` (an
+    // adapter pulled, the other end of a pseudo-terminal closed), so that
+    // nothing written to it will ever leave. Each system has its own part.
+    static bool hungUp(qintptr handle);
 
 private:
     static std::string reasonOf(const QSerialPort& port);
@@ -54,15 +58,11 @@ private:
     // Each system's own part: the living program, other than this one,
     // that holds the port's lock file ("" when none does; Qt's own check
     // takes a lock in another format for a stale one and removes it), the
-    // line settings it cannot give, RTS,
-    // whether the system has hung the device up (an adapter pulled, so that
-    // nothing written to this handle will ever leave), the driver's output
-    // queue (-1 when it cannot tell), and the system's own wait for the last
-    // bytes to leave.
+    // line settings it cannot give, RTS, the driver's output queue (-1 when
+    // it cannot tell), and the system's own wait for the last bytes to leave.
     std::string lockHolder() const;
     void checkSettingsSupported() const;
     void applyRts();
-    bool hungUp() const;
     long queuedOutput() const;
     void systemDrain();
 

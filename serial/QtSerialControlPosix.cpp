@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <utility>
@@ -27,8 +28,46 @@ constexpr std::string_view kLockFolders[] = {
     "/run/lock",  "/var/lock", "/var/lock/lockdev", "/var/spool/locks", "/var/spool/uucp",
     "/etc/locks", "/tmp",      "/var/tmp"};
 
+// Whether process `pid` runs `program` (a file name, as Qt's lock files name
+// their program). True when the system does not tell: the lock is then
+// taken at its word.
+bool runs(pid_t pid, std::string program) {
+    // A program whose file was replaced (an upgrade) while it runs.
+    constexpr std::string_view kReplaced = " (deleted)";
+    const auto plain = [&](std::string name) {
+        if (name.ends_with(kReplaced)) {
+            name.resize(name.size() - kReplaced.size());
+        }
+        return name;
+    };
+    program = plain(program);
+    const std::string process = "/proc/" + std::to_string(pid);
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink(process + "/exe", error);
+    if (!error) {
+        return plain(executable.filename().string()) == program;
+    }
+    // Another user's process: its name, cut to 15 characters, is open to all.
+    std::ifstream nameFile(process + "/comm");
+    std::string name;
+    if (!std::getline(nameFile, name) || name.empty()) {
+        return true;
+    }
+    constexpr std::size_t kNameLength = 15;
+    return name == program.substr(0, kNameLength);
+}
+
+std::string hostName() {
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
 // The living process, other than this one, that the lock file at `path`
-// names; 0 when there is none.
+// names; 0 when there is none. The common older form holds the number
+// alone; Qt's form has the program's name and the host's on the lines after
+// it. A living process of that number on this host that runs another
+// program got the number when it was free again: the program that left the
+// lock is gone, and the lock holds nothing, as Qt itself judges it.
 pid_t livingOwner(const std::string& path) {
     std::ifstream file(path);
     long owner = 0;
@@ -36,7 +75,18 @@ pid_t livingOwner(const std::string& path) {
         return 0;
     }
     const auto pid = static_cast<pid_t>(owner);
-    return ::kill(pid, 0) == 0 || errno == EPERM ? pid : 0;
+    if (::kill(pid, 0) != 0 && errno != EPERM) {
+        return 0;
+    }
+    std::string rest;
+    std::string program;
+    std::string host;
+    std::getline(file, rest);
+    if (rest.empty() && std::getline(file, program) && std::getline(file, host) && !program.empty() &&
+        (host.empty() || host == hostName()) && !runs(pid, program)) {
+        return 0;
+    }
+    return pid;
 }
 
 }  // namespace
@@ -91,8 +141,8 @@ void QtSerialControl::applyRts() {
     fail("cannot set RTS: " + reasonOf(port_));
 }
 
-bool QtSerialControl::hungUp() const {
-    pollfd line{static_cast<int>(port_.handle()), POLLOUT, 0};
+bool QtSerialControl::hungUp(qintptr handle) {
+    pollfd line{static_cast<int>(handle), POLLOUT, 0};
     return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 

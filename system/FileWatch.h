@@ -15,8 +15,9 @@ namespace freqrelay {
 // it. A bare modification may be a writer between two writes, so the file
 // is read only once the writer has closed it or it has settled (WriteSettle).
 // Where the system gives no such watch, or the folder cannot be watched,
-// nothing is told and the relay polls as before; a folder that is removed and
-// made again is watched again. Each system has its own part.
+// nothing is told and the relay polls as before; a folder that is not there
+// yet, or is removed and made again, is watched from the first poll that
+// finds it. Each system has its own part.
 class FileWatch {
 public:
     explicit FileWatch(std::string path);
@@ -40,8 +41,8 @@ private:
     struct System;
     // Whether the system's watch tells when a writer closes the file.
     static const bool kTellsCloses;
-    // Watches the folder if it is not watched yet, and takes in what the
-    // watch has seen; true when the writer was at work on the file.
+    // Takes in what the watch has seen and watches the folder if it is not
+    // watched (any more); true when the writer was at work on the file.
     bool update();
     // The system's watch has something to tell.
     void woken() {

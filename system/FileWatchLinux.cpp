@@ -13,15 +13,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 
 namespace freqrelay {
 
 namespace {
-
-// A watch that cannot be had (the limit of watches reached, a folder that
-// is not there) is tried again this often; the poll goes on meanwhile.
-constexpr std::chrono::minutes kWatchRetry{1};
 
 // Where `file` leads through its links, even to a file not there yet.
 std::filesystem::path linkTarget(std::filesystem::path file) {
@@ -56,7 +51,6 @@ struct FileWatch::System {
     Watched path;    // the path's own folder
     Watched target;  // where the path leads, when it is a link to another file
     std::unique_ptr<QSocketNotifier> ready;
-    std::optional<std::chrono::steady_clock::time_point> failedAt;
     bool told = false;
 
     // Watches the folder of `file` for its name in `watched`, in place of
@@ -126,34 +120,9 @@ bool FileWatch::update() {
     if (system.inotify < 0) {
         return false;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (!system.failedAt || now - *system.failedAt >= kWatchRetry) {
-        // Resolved at every poll, not at start: the path is read against the
-        // working directory of each poll, and a link may be pointed
-        // elsewhere. A link's target is watched in its own folder, since a
-        // writer replaces the file there.
-        const std::filesystem::path file = absolutePath(path_);
-        const std::filesystem::path target = linkTarget(file);
-        int reason = system.watch(system.path, file);
-        if (target.parent_path() != file.parent_path() || target.filename() != file.filename()) {
-            const int targetReason = system.watch(system.target, target);
-            reason = reason != 0 ? reason : targetReason;
-        } else {
-            system.forget(system.target);
-        }
-        system.failedAt.reset();
-        if (reason != 0) {
-            system.failedAt = now;
-            if (!system.told) {
-                system.told = true;
-                qCInfo(relayLog).noquote()
-                    << QStringLiteral(
-                           "no watch on the folder of %1 (%2): polling it every 250 ms, trying again "
-                           "every minute")
-                           .arg(readable(file.string()), readable(std::strerror(reason)));
-            }
-        }
-    }
+    // What the system has seen comes first: a folder that is gone says so
+    // here (IN_IGNORED), and is then watched again below at once if it is
+    // already back.
     bool atWork = false;
     alignas(inotify_event) char events[4096];
     for (ssize_t size = 0; (size = ::read(system.inotify, events, sizeof events)) > 0;) {
@@ -161,7 +130,6 @@ bool FileWatch::update() {
         for (ssize_t at = 0; at < size;) {
             const auto* event = reinterpret_cast<const inotify_event*>(events + at);
             if ((event->mask & IN_IGNORED) != 0) {
-                // A folder is gone; watched again once it is back.
                 for (Watched* watched : {&system.path, &system.target}) {
                     if (watched->watch == event->wd) {
                         *watched = Watched{};
@@ -181,6 +149,27 @@ bool FileWatch::update() {
             }
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
+    }
+    // Resolved at every poll, not at start: the path is read against the
+    // working directory of each poll, and a link may be pointed elsewhere. A
+    // link's target is watched in its own folder, since a writer replaces the
+    // file there. A watch that cannot be had (a folder not there, the limit
+    // of watches reached) is tried again at every poll, which costs a call or
+    // two; the poll follows the file meanwhile.
+    const std::filesystem::path file = absolutePath(path_);
+    const std::filesystem::path target = linkTarget(file);
+    int reason = system.watch(system.path, file);
+    if (target.parent_path() != file.parent_path() || target.filename() != file.filename()) {
+        const int targetReason = system.watch(system.target, target);
+        reason = reason != 0 ? reason : targetReason;
+    } else {
+        system.forget(system.target);
+    }
+    if (reason != 0 && !system.told) {
+        system.told = true;
+        qCInfo(relayLog).noquote()
+            << QStringLiteral("no watch on the folder of %1 (%2): polling it every 250 ms, trying again at each poll")
+                   .arg(readable(file.string()), readable(std::strerror(reason)));
     }
     return atWork;
 }

@@ -166,8 +166,14 @@ TEST(TextParts, MiddleAndLeftPartCutShortAndEmptyWithoutFailing) {
     EXPECT_EQ(LongText(-1234567), "-1234567");
 }
 
-TEST(TextParts, LeftPartAfterMarkSkipsAUtf8MarkAndDecodesUtf16AndLeavesOtherTextAlone) {
+TEST(TextParts, LeftPartAfterMarkDecodesEveryFormWindowsToolsSaveAndLeavesOther8BitTextAlone) {
     using namespace std::string_literals;
+    const auto utf16 = [](std::u32string_view text, bool little, bool mark) {
+        return unicodeFile(text, 2, little, mark);
+    };
+    const auto utf32 = [](std::u32string_view text, bool little) {
+        return unicodeFile(text, 4, little);
+    };
     const struct {
         std::string text;
         std::string left;
@@ -188,7 +194,62 @@ TEST(TextParts, LeftPartAfterMarkSkipsAUtf8MarkAndDecodesUtf16AndLeavesOtherText
          "\x30"s,
          "\xC5\x81\xF0\x9F\x98\x80\xEF\xBF\xBD"
          "7"},
+        // A low surrogate with no high one before it is broken too.
+        {"\xFF\xFE"s
+         "\x00\xDC"
+         "7\0"s,
+         "\xEF\xBF\xBD"
+         "7"},
         {"\xFF\xFE"s, ""},
+        // UTF-32, whose little-endian mark is UTF-16's and two NULs. A code
+        // beyond Unicode or a surrogate is broken; three bytes of a unit at
+        // the end are a writer caught mid-character.
+        {utf32(U"14250000\r\n", true), "14250000"},
+        {utf32(U"7050000\r\n", false), "7050000\r"},
+        {utf32(std::u32string{0x110000, 0xD800, U'7'}, true) + "8\0\0"s,
+         "\xEF\xBF\xBD\xEF\xBF\xBD"
+         "7"},
+        // UTF-16 without a mark, told by its first 16 bytes: every whole
+        // pair one NUL and one other byte, in the same order.
+        {utf16(U"14290000\r\n", true, false), "14290000"},
+        {utf16(U"14290000\r\n", false, false), "14290000"},
+        {utf16(U"7", true, false), "7"},
+        {utf16(U"7", false, false), "7"},
+        // Odd lengths: a writer caught after two characters and a half.
+        {utf16(U"14250000", true, false).substr(0, 5), "14"},
+        {utf16(U"14250000", false, false).substr(0, 5), "14"},
+        // Alternation that fails in the eighth pair is 8-bit text; beyond the
+        // sixteenth byte it is not looked at.
+        {utf16(U"1425000", true, false) + "00",
+         "1\0"
+         "4\0"
+         "2\0"
+         "5\0"s},
+        {utf16(U"1425000\r", true, false) + "ab", "1425000\r"},
+        // NULs in 8-bit text that do not alternate so are kept; a NUL ends
+        // the number.
+        {"7050\0"
+         "000\r\n"s,
+         "7050\0"
+         "000"s},
+        {"7\0"
+         "50000"s,
+         "7\0"
+         "50000"s},
+        {"\0"s, "\0"s},
+        {"7", "7"},
+        // Full-width digits, full stop, plus and minus are their ASCII
+        // characters, in every form, one character each; other full-width
+        // characters are left as they are.
+        {utf16(U"\uFF11\uFF14\uFF12\uFF15\uFF10\uFF10\uFF10\uFF10\r\n", true, true), "14250000"},
+        {utf32(U"\uFF0D\uFF17\uFF10\uFF15", false), "-705"},
+        {"\xEF\xBC\x91\xEF\xBC\x94\xEF\xBC\x8E\xEF\xBC\x92\xEF\xBC\x95"
+         "0\r\n",
+         "14.250\r\n"},
+        {"\xEF\xBB\xBF\xEF\xBC\x8B\xEF\xBC\x97"
+         "050000",
+         "+7050000"},
+        {"\xEF\xBC\x97\xEF\xBC\xAD\xEF\xBC\xA8", "7\xEF\xBC\xAD\xEF\xBC\xA8"},
         // Without a mark, or with one that is not at the start: as LeftPart.
         {"7050000\r\n", "7050000\r"},
         {" \xEF\xBB\xBF"
@@ -207,6 +268,31 @@ TEST(TextParts, LeftPartAfterMarkSkipsAUtf8MarkAndDecodesUtf16AndLeavesOtherText
     for (const auto& [text, left] : cases) {
         EXPECT_EQ(LeftPartAfterMark(text, 8), left) << testing::PrintToString(text);
     }
+}
+
+TEST(TextParts, NulWarningNamesTheFirstNulByItsCharacter) {
+    using namespace std::string_literals;
+    EXPECT_EQ(nulWarning("14250000"), "");
+    EXPECT_EQ(nulWarning(""), "");
+    EXPECT_EQ(nulWarning("1425\0"
+                         "000"s),
+              "holds a NUL byte at character 5; the number ends there");
+    EXPECT_EQ(nulWarning("\0"
+                         "7\0"s),
+              "holds a NUL byte at character 1; the number ends there");
+    // Counted as an editor shows the text: in UTF-8 one character for "Ł",
+    // in other 8-bit text one for each byte.
+    EXPECT_EQ(nulWarning("\xC5\x81"
+                         "7\0"s),
+              "holds a NUL byte at character 3; the number ends there");
+    EXPECT_EQ(nulWarning("\xE9\x81"
+                         "7\0"s),
+              "holds a NUL byte at character 4; the number ends there");
+    // A NUL character in UTF-16 text, once decoded.
+    EXPECT_EQ(nulWarning(LeftPartAfterMark(utf16le("14\0"
+                                                   "250000"s),
+                                           8)),
+              "holds a NUL byte at character 3; the number ends there");
 }
 
 TEST(CodeChar, GivesOneCharacterOfThatCode) {

@@ -54,24 +54,69 @@ TEST(FileWatch, AWriteWakesItAlsoWhereALinkLeadsAndWhenTheLinkIsPointedElsewhere
             renameIntoPlace(folder / "elsewhere" / "radio.txt", "3500000");
         }));
     }
+    {
+        // Relative to the link's own folder, not to the working folder.
+        SCOPED_TRACE("a relative link to a file in another folder, rewritten in place there");
+        std::filesystem::remove(file);
+        std::filesystem::create_symlink("../there/radio.txt", file);
+        EXPECT_TRUE(wakes(watch, [&] {
+            watch.readableAt(std::chrono::steady_clock::now());
+            std::ofstream(folder / "there" / "radio.txt") << "14250000";
+        }));
+    }
 }
 
-TEST(FileWatch, AFolderThatCannotBeWatchedIsToldOnceAndPolled) {
+// A folder that is not there is told once and polled meanwhile; it is
+// watched from the first poll that finds it, also when it is deleted and
+// made again, whether or not a poll came while it was gone.
+TEST(FileWatch, AMissingFolderIsToldOnceAndPolledAndWatchedFromTheFirstPollThatFindsIt) {
     static QStringList told;
     told.clear();
     const QtMessageHandler previous =
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { told << text; });
     QTemporaryDir top;
     ASSERT_TRUE(top.isValid());
-    freqrelay::FileWatch watch((top.path() + "/missing/ft1000file").toStdString());
-    watch.start([] {});
-    for (int poll = 0; poll < 3; ++poll) {
-        const auto now = std::chrono::steady_clock::now();
-        EXPECT_EQ(watch.readableAt(now), now);
+    const std::filesystem::path folder = top.path().toStdString() + "/missing";
+    const auto file = folder / "ft1000file";
+    freqrelay::FileWatch watch(file.string());
+    bool woken = false;
+    watch.start([&] { woken = true; });
+    const auto poll = [&](int times) {
+        for (int count = 0; count < times; ++count) {
+            const auto now = std::chrono::steady_clock::now();
+            EXPECT_EQ(watch.readableAt(now), now);
+        }
+    };
+    // One poll once the folder is back, and no other: the write must wake
+    // the watch by itself.
+    const auto wokenByAWriteAfterOnePoll = [&](const char* text) {
+        woken = false;
+        poll(1);
+        std::ofstream(file) << text;
+        return QTest::qWaitFor([&] { return woken; }, 5000);
+    };
+    {
+        SCOPED_TRACE("not there yet, then made");
+        poll(3);
+        std::filesystem::create_directory(folder);
+        EXPECT_TRUE(wokenByAWriteAfterOnePoll("7050000"));
+    }
+    {
+        SCOPED_TRACE("deleted, polled while gone, made again");
+        std::filesystem::remove_all(folder);
+        poll(3);
+        std::filesystem::create_directory(folder);
+        EXPECT_TRUE(wokenByAWriteAfterOnePoll("14250000"));
+    }
+    {
+        SCOPED_TRACE("deleted and made again between two polls");
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        EXPECT_TRUE(wokenByAWriteAfterOnePoll("3500000"));
     }
     qInstallMessageHandler(previous);
     ASSERT_EQ(told.size(), 1) << told.join('\n').toStdString();
-    EXPECT_EQ(told[0].toStdString(), "no watch on the folder of " + top.path().toStdString() +
-                                         "/missing/ft1000file (No such file or directory): polling it every 250 "
-                                         "ms, trying again every minute");
+    EXPECT_EQ(told[0].toStdString(), "no watch on the folder of " + file.string() +
+                                         " (No such file or directory): polling it every 250 ms, trying again at "
+                                         "each poll");
 }

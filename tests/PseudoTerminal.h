@@ -15,6 +15,8 @@ public:
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     const std::string& slavePath() const { return slavePath_; }
+    // The master's descriptor, -1 once it is closed.
+    int master() const { return master_; }
 
     // Bytes that arrive within `wait`, stopping early once `count` are in.
     std::string read(std::size_t count, std::chrono::milliseconds wait);

@@ -7,10 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <stdexcept>
 
 using namespace freqrelay;
 using namespace std::chrono_literals;
@@ -150,6 +155,25 @@ TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsLetGoOfSoThatItOpensAfresh
     EXPECT_EQ(hexBytes(replacement.read(5, 1s)), "00 50 42 01 0A");
 }
 
+// The check that lets go of a line the system has hung up (newer Qt
+// versions wait on such a line without telling): each end of a
+// pseudo-terminal is hung up once the other end is closed, and not before.
+TEST_F(QtSerialControlOnPty, TheHangUpCheckSeesALineWhoseOtherEndIsClosed) {
+    int slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(slave, 0);
+    EXPECT_FALSE(QtSerialControl::hungUp(slave));
+    EXPECT_FALSE(QtSerialControl::hungUp(pty.master()));
+    ::close(slave);
+    EXPECT_TRUE(QtSerialControl::hungUp(pty.master()));  // the system says so by POLLHUP alone
+
+    slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(slave, 0);
+    EXPECT_FALSE(QtSerialControl::hungUp(pty.master()));
+    pty.closeMaster();  // the adapter is pulled
+    EXPECT_TRUE(QtSerialControl::hungUp(slave));
+    ::close(slave);
+}
+
 TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
     QtSerialControl other;
     other.setPortOpen(true);
@@ -163,26 +187,129 @@ TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
     EXPECT_NO_THROW(control.setPortOpen(true));
 }
 
-// Another program's lock file in the common older format (its process
-// number, padded to ten places) is the other program's, not a stale one.
+namespace {
+
+// Another program, running until the object goes: `cat` reading a pipe only
+// this object holds, so that it ends with the test even when the test ends
+// early. The lock files below name it; a number of a process that outlives
+// the test (such as the test's parent) would be a lock that holds on after
+// the test, for every test given the same pseudo-terminal number.
+class OtherProgram {
+public:
+    OtherProgram() {
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            throw std::runtime_error("no pipe");
+        }
+        ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+        ::posix_spawn_file_actions_addclose(&actions, ends[0]);
+        char name[] = "cat";
+        char* arguments[] = {name, nullptr};
+        char* noEnvironment[] = {nullptr};
+        const int failed = ::posix_spawnp(&pid_, "cat", &actions, nullptr, arguments, noEnvironment);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[0]);
+        input_ = ends[1];
+        if (failed != 0) {
+            ::close(input_);
+            throw std::runtime_error("cannot start cat");
+        }
+    }
+    ~OtherProgram() {
+        ::close(input_);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+};
+
+// A lock file that is removed when the object goes, however the test ends.
+class LockFile {
+public:
+    LockFile(std::filesystem::path path, const std::string& text) : path_(std::move(path)) {
+        std::ofstream(path_) << text;
+    }
+    ~LockFile() { std::filesystem::remove(path_); }
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string hostName() {
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+}  // namespace
+
+// Another program's lock file is the other program's, not a stale one: in
+// the common older form (its process number, padded to ten places) or in
+// Qt's (number, program and host, a line each), named after the device, and
+// when the port is given as a link, after the device the link leads to. The
+// port is left alone, the failure names the process and the file, and the
+// file is left where it is. A lock whose number another program now has was
+// left by a program that is gone, and holds nothing.
 TEST_F(QtSerialControlOnPty, ALockFileOfAnotherLivingProgramIsLeftAndThePortFailsToOpen) {
-    std::string name = pty.slavePath().substr(5);
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::filesystem::path lock = "/tmp/LCK.." + name;
-    {
-        std::ofstream file(lock);
-        file << std::string(10 - std::to_string(::getppid()).size(), ' ') << ::getppid() << '\n';
+    OtherProgram other;
+    const std::string number = std::to_string(other.pid());
+    const std::string olderForm = std::string(10 - number.size(), ' ') + number + '\n';
+    const auto qtForm = [&](const std::string& program) {
+        return number + '\n' + program + '\n' + hostName() + '\n';
+    };
+    std::string device = pty.slavePath().substr(5);
+    std::replace(device.begin(), device.end(), '/', '_');
+    const auto folder = std::filesystem::temp_directory_path() / ("freqrelay-lock-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto link = folder / "radio";
+    std::filesystem::create_symlink(pty.slavePath(), link);
+    // Where the system cannot tell which program a process runs, a lock is
+    // taken at its word.
+    const bool told = std::filesystem::exists("/proc/self/exe");
+    const struct {
+        const char* name;
+        std::string text;
+        bool throughLink;
+        bool holds;
+    } cases[] = {
+        {"the older form", olderForm, false, true},
+        {"Qt's form", qtForm("cat"), false, true},
+        {"the older form, the port given as a link", olderForm, true, true},
+        {"Qt's form, its number now another program's", qtForm("logbook"), false, !told},
+    };
+    for (const auto& lockCase : cases) {
+        SCOPED_TRACE(lockCase.name);
+        ScopedPort1 port(lockCase.throughLink ? link.string() : pty.slavePath());
+        std::optional<LockFile> lock;
+        lock.emplace("/tmp/LCK.." + device, lockCase.text);
+        if (lockCase.holds) {
+            try {
+                control.setPortOpen(true);
+                ADD_FAILURE() << "a port another program has locked must not open";
+                control.forceClose();
+            } catch (const RelayFailure& failure) {
+                EXPECT_EQ(failure.what(), control.device() + ": in use by another program: process " + number +
+                                              " holds " + lock->path().string());
+            }
+            EXPECT_TRUE(std::filesystem::exists(lock->path()));
+            lock.reset();  // the other program lets go of the port
+        }
+        EXPECT_NO_THROW(control.setPortOpen(true));
+        control.forceClose();
     }
-    try {
-        control.setPortOpen(true);
-        ADD_FAILURE() << "a port another program has locked must not open";
-    } catch (const RelayFailure& failure) {
-        EXPECT_EQ(failure.what(), pty.slavePath() + ": in use by another program: process " +
-                                      std::to_string(::getppid()) + " holds " + lock.string());
-    }
-    EXPECT_TRUE(std::filesystem::exists(lock));
-    std::filesystem::remove(lock);
-    EXPECT_NO_THROW(control.setPortOpen(true));
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(QtSerialControlOnPty, CommPortCannotChangeWhileOpen) {
