@@ -43,9 +43,10 @@ public:
         QObject::connect(&relay, &Relay::dropped, [this](const std::string& out, const std::string& start) {
             events.push_back("dropped " + out + ", the file holds " + start);
         });
-        QObject::connect(&relay, &Relay::noNumber, [this](const std::string&, const std::string& start) {
-            events.push_back("no number: " + start);
-        });
+        QObject::connect(&relay, &Relay::textWarning,
+                         [this](const std::string&, const std::string& start, const std::string& why) {
+                             events.push_back(start + ": " + why);
+                         });
     }
     ~RelayOnFakePort() { std::filesystem::remove_all(folder); }
 
@@ -118,7 +119,20 @@ TEST(Relay, AnEmptiedFileOrAMarkAloneIsNoChangeAndATextWithoutANumberSendsZerosW
                           rig.write("\xEF\xBB\xBF  kHz 7050000");
                       }}});
     EXPECT_EQ(rig.events, (std::vector<std::string>{"shown 7050000 7050000", "sent 00 00 05 07 0A 7050000",
-                                                    "no number:   kHz 70", "shown 0 00", "sent 00 00 00 00 0A 00"}));
+                                                    "  kHz 70: has no number at its start; sending 0", "shown 0 00",
+                                                    "sent 00 00 00 00 0A 00"}));
+}
+
+TEST(Relay, ANulThatEndsTheNumberIsToldAndTheNumberBeforeItSent) {
+    using namespace std::string_literals;
+    RelayOnFakePort rig;
+    rig.write(
+        "7050\0"s
+        "000"s);
+    rig.run(900ms);
+    EXPECT_EQ(rig.events, (std::vector<std::string>{"7050\0"s
+                                                    "000: holds a NUL byte at character 5; the number ends there"s,
+                                                    "shown 7050 07050", "sent 00 50 70 00 0A 07050"}));
 }
 
 TEST(Relay, ChangesAnywhereInTheTextCountAndAnOldTextIsSentAgain) {

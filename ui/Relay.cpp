@@ -111,7 +111,9 @@ void Relay::take(std::string text) {
     std::string().swap(text);
     const std::string start = LeftPartAfterMark(freqold_, kInterpretedLength);
     if (!StartsWithNumber(start)) {
-        emit noNumber(file_.name(), start);
+        emit textWarning(file_.name(), start, "has no number at its start; sending 0");
+    } else if (const std::string nul = nulWarning(start); !nul.empty()) {
+        emit textWarning(file_.name(), start, nul);
     }
     const Encoding encoding = encode(freqold_);
     if (encoding.in) {

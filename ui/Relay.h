@@ -61,8 +61,10 @@ signals:
     // The command for `out`, not yet on the line, was given up: the file now
     // holds another text, whose interpreted start is `start`.
     void dropped(const std::string& out, const std::string& start);
-    // A changed text whose interpreted start holds no number: zeros go out.
-    void noNumber(const std::string& file, const std::string& start);
+    // A changed text whose interpreted start `start` is not what it seems:
+    // `why` says what (no number at its start, so zeros go out; a NUL that
+    // ends the number).
+    void textWarning(const std::string& file, const std::string& start, const std::string& why);
     void reSendFailed(const std::string& reason);
 
 private:

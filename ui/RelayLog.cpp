@@ -58,9 +58,8 @@ void RelayLog::follow(const Relay& relay) {
             << QStringLiteral("dropped the command for %1: the file now holds %2").arg(q(out), q(text));
     });
     QObject::connect(
-        &relay, &Relay::noNumber, [](const std::string& file, const std::string& start) {
-            qCWarning(relayLog).noquote()
-                << QStringLiteral("%1: \"%2\" has no number at its start; sending 0").arg(q(file), q(start));
+        &relay, &Relay::textWarning, [](const std::string& file, const std::string& start, const std::string& why) {
+            qCWarning(relayLog).noquote() << QStringLiteral("%1: \"%2\" %3").arg(q(file), q(start), q(why));
         });
 }
 
