@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace freqrelay {
 
@@ -42,10 +43,13 @@ public:
     // Where `path` leads once every link is followed; "" when it leads
     // nowhere or the system has no links for ports.
     static std::string resolvedPath(const std::string& path);
+    // The system's handle of an open line, as QSerialPort gives it: a file
+    // descriptor, or a Windows HANDLE.
+    using LineHandle = decltype(std::declval<QSerialPort&>().handle());
     // Whether the system has hung up the line behind the open `handle` (an
     // adapter pulled, the other end of a pseudo-terminal closed), so that
     // nothing written to it will ever leave. Each system has its own part.
-    static bool hungUp(qintptr handle);
+    static bool hungUp(LineHandle handle);
 
 private:
     static std::string reasonOf(const QSerialPort& port);

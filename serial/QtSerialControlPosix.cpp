@@ -141,7 +141,7 @@ void QtSerialControl::applyRts() {
     fail("cannot set RTS: " + reasonOf(port_));
 }
 
-bool QtSerialControl::hungUp(qintptr handle) {
+bool QtSerialControl::hungUp(LineHandle handle) {
     pollfd line{static_cast<int>(handle), POLLOUT, 0};
     return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }

@@ -31,7 +31,7 @@ void QtSerialControl::applyRts() {
 }
 
 // A lost device fails the write itself here.
-bool QtSerialControl::hungUp(qintptr) { return false; }
+bool QtSerialControl::hungUp(LineHandle) { return false; }
 
 long QtSerialControl::queuedOutput() const {
     COMSTAT status{};
