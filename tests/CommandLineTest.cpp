@@ -37,6 +37,9 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
     ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
     ASSERT_EQ(::mkfifo((rig.folder() / "relay.fifo").c_str(), 0600), 0);
     std::filesystem::create_hard_link(rig.file(), rig.folder() / "linked");
+    // Links to files that do not exist yet: a log there would make them.
+    std::filesystem::create_symlink("absent", rig.folder() / "dangling");
+    std::filesystem::create_symlink("w.log", rig.folder() / "fl");
     // An empty value, as an unset shell variable gives, must not fall back
     // to the default port (a live console, maybe) or file.
     for (const Case& call :
@@ -56,7 +59,13 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
           Case{{"--log", "linked"}, 2, "freqrelay: cannot open the log linked: it is the frequency file"},
           Case{{"--file", "later", "--log", "./later"},
                2,
-               "freqrelay: cannot open the log ./later: it is the frequency"}}) {
+               "freqrelay: cannot open the log ./later: it is the frequency"},
+          Case{{"--file", "absent", "--log", "dangling"},
+               2,
+               "freqrelay: cannot open the log dangling: it is the frequency file, which the relay reads\n"},
+          Case{{"--file", "fl", "--log", "w.log"},
+               2,
+               "freqrelay: cannot open the log w.log: it is the frequency file, which the relay reads\n"}}) {
         SCOPED_TRACE(call.arguments.join(' ').toStdString());
         QProcess program;
         const auto started = std::chrono::steady_clock::now();
@@ -73,6 +82,8 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
     }
     char events[4096];
     EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or the port was opened";
+    EXPECT_FALSE(std::filesystem::exists(rig.folder() / "absent"));
+    EXPECT_FALSE(std::filesystem::exists(rig.folder() / "w.log"));
     ::close(watcher);
 }
 

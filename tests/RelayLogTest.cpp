@@ -148,7 +148,9 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
 // The log file spans weeks and is rotated under the running relay: each of
 // its lines is dated (standard error keeps its form), and after a rename, a
 // deletion or a truncation, the next lines go to the file its name leads to
-// then, created with the old file's mode.
+// then, created with the old file's mode. A link to the frequency file put
+// at the name is never written: that is a failure of the log, told once, and
+// the relay goes on relaying what the file holds.
 TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     PseudoTerminal pty;
     RelayRig rig;
@@ -195,6 +197,28 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
         EXPECT_TRUE(std::regex_match(text.substr(0, text.find('\n')), dated)) << text;
     }
     EXPECT_EQ(contentsOf(rig.folder() / "relay.log.1").find("sent 00 00 05 07 0A"), std::string::npos);
+
+    // Renamed, and a link to the frequency file put at its name.
+    std::filesystem::rename(log, rig.folder() / "relay.log.3");
+    std::filesystem::create_symlink("ft1000file", log);
+    for (const auto& [frequency, command] : {std::pair{"7050000", "00 00 05 07 0A"}, {"3500000", "00 00 50 03 0A"}}) {
+        rig.writeFile(frequency);
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), command);
+    }
+    // Time for the line that tells of the last command to have gone out.
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "") << "the relay read its own log";
+    EXPECT_EQ(contentsOf(rig.file()), "3500000");
+    const QString onTheFrequencyFile =
+        "relay.log failed: it cannot be opened again after its rotation: it is the frequency file, which the relay "
+        "reads; its lines are lost until it works again";
+    EXPECT_TRUE(standardError.waitFor({onTheFrequencyFile}, 2s)) << standardError.all().toStdString();
+    std::filesystem::remove(log);
+    rig.writeFile("7050000");
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
+    EXPECT_TRUE(waitForText(log, "relay.log works again", 2s)) << contentsOf(log);
+    EXPECT_TRUE(standardError.waitFor({"relay.log works again", "2 lines were lost"}, 2s))
+        << standardError.all().toStdString();
+    EXPECT_EQ(standardError.now().filter(onTheFrequencyFile).size(), 1) << standardError.all().toStdString();
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
@@ -282,7 +306,7 @@ TEST(RelayLog, ALongLineGoesToTheLogFileInOneWrite) {
     const auto path = rig.folder() / "relay.log";
     freqrelay::LogFile file;
     std::string reason;
-    ASSERT_TRUE(file.open(path.string(), reason)) << reason;
+    ASSERT_TRUE(file.open(path.string(), rig.file().string(), reason)) << reason;
     const std::string line = std::string(10000, 'x') + '\n';
     const long before = writeCalls();
     ASSERT_TRUE(file.append(line, reason)) << reason;

@@ -1,5 +1,7 @@
 #include "ui/LogFile.h"
 
+#include "core/PathIdentity.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,7 +82,9 @@ struct LogFile::Handle {
     // way the name no longer leads to the open file, and is opened again,
     // created if need be with the old file's mode (not narrowed by umask).
     // Copying and truncating needs nothing: every write goes to the end.
-    bool followRotation(const std::string& path, std::string& reason) {
+    // A name that now leads to the frequency file (a link put there) is not
+    // opened: the relay would read its own lines.
+    bool followRotation(const std::string& path, const std::string& frequencyFile, std::string& reason) {
         struct stat named {};
         if (::stat(path.c_str(), &named) == 0) {
             if (named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
@@ -91,7 +95,12 @@ struct LogFile::Handle {
         }
         std::string why;
         int error = 0;
-        int reopened = openForAppending(path, 0, 0, why, error);
+        int reopened = -1;
+        if (pathsLeadToOneFile(path, frequencyFile)) {
+            why = kLogIsTheFrequencyFile;
+        } else {
+            reopened = openForAppending(path, 0, 0, why, error);
+        }
         if (reopened < 0 && error == ENOENT) {
             const mode_t mode = opened.st_mode & 07777;
             reopened = openForAppending(path, O_CREAT | O_EXCL, mode, why, error);
@@ -112,7 +121,11 @@ LogFile::LogFile() : handle_(std::make_unique<Handle>()) {}
 
 LogFile::~LogFile() = default;
 
-bool LogFile::open(const std::string& path, std::string& reason) {
+bool LogFile::open(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+    if (pathsLeadToOneFile(path, frequencyFile)) {
+        reason = kLogIsTheFrequencyFile;
+        return false;
+    }
     int error = 0;
     const int descriptor = openForAppending(path, O_CREAT, 0666, reason, error);
     if (descriptor < 0) {
@@ -120,11 +133,12 @@ bool LogFile::open(const std::string& path, std::string& reason) {
     }
     handle_->adopt(descriptor);
     path_ = path;
+    frequencyFile_ = frequencyFile;
     return true;
 }
 
 bool LogFile::append(const std::string& line, std::string& reason) {
-    if (S_ISREG(handle_->opened.st_mode) && !handle_->followRotation(path_, reason)) {
+    if (S_ISREG(handle_->opened.st_mode) && !handle_->followRotation(path_, frequencyFile_, reason)) {
         return false;
     }
     // One write for the whole line. Only a write cut short (a disk filling
