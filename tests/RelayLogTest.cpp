@@ -146,7 +146,8 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
 }
 
 // The log file spans weeks and is rotated under the running relay: each of
-// its lines is dated (standard error keeps its form), and after a rename, a
+// its lines is dated (standard error keeps its form), and after a rename
+// (also one with another file made at the name before the next line), a
 // deletion or a truncation, the next lines go to the file its name leads to
 // then, created with the old file's mode. A link to the frequency file put
 // at the name is never written: that is a failure of the log, told once, and
@@ -182,6 +183,14 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     for (const Rotation& rotation : {
              Rotation{"renamed", [&] { std::filesystem::rename(log, rig.folder() / "relay.log.1"); }, "7050000",
                       "sent 00 00 05 07 0A"},
+             // On the same file system, so that only the inode tells them apart.
+             Rotation{"renamed, and another file made at its name",
+                      [&] {
+                          std::filesystem::rename(log, rig.folder() / "relay.log.2");
+                          std::ofstream{log};
+                          std::filesystem::permissions(log, mode);
+                      },
+                      "28400000", "sent 00 00 84 02 0A"},
              Rotation{"deleted", [&] { std::filesystem::remove(log); }, "3500000", "sent 00 00 50 03 0A"},
              Rotation{"copied and truncated", [&] { std::filesystem::resize_file(log, 0); }, "14250000",
                       "sent 00 50 42 01 0A"},
@@ -197,6 +206,7 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
         EXPECT_TRUE(std::regex_match(text.substr(0, text.find('\n')), dated)) << text;
     }
     EXPECT_EQ(contentsOf(rig.folder() / "relay.log.1").find("sent 00 00 05 07 0A"), std::string::npos);
+    EXPECT_EQ(contentsOf(rig.folder() / "relay.log.2").find("sent 00 00 84 02 0A"), std::string::npos);
 
     // Renamed, and a link to the frequency file put at its name.
     std::filesystem::rename(log, rig.folder() / "relay.log.3");
