@@ -11,12 +11,14 @@ inline constexpr const char* kLogIsTheFrequencyFile = "it is the frequency file,
 // The file --log appends to. Each line goes out in one write, so that the
 // lines of two relays sharing a log never tear into each other. It is never
 // the frequency file (see pathsLeadToOneFile), nor created through a link
-// that leads to it. Where the system allows it (Unix), opening never waits
-// for a reader, a FIFO with no reader and anything that is neither a file,
-// a FIFO nor a character device are refused, and the log follows rotation:
-// when its name leads to another file than the one open, or to none, the
-// name is opened again before the next line (unless it leads to the
-// frequency file then), and created with the mode the old file had.
+// that leads to it. Where the system allows it (Unix), neither opening nor
+// writing waits: a FIFO with no reader is refused, and a line that a FIFO
+// has no room for now is not written (the relay must not wait on a reader
+// that stopped reading), nor any part of it. Anything that is neither a
+// file, a FIFO nor a character device is refused there, and the log follows
+// rotation: when its name leads to another file than the one open, or to
+// none, the name is opened again before the next line (unless it leads to
+// the frequency file then), and created with the mode the old file had.
 class LogFile {
 public:
     LogFile();
