@@ -269,7 +269,7 @@ TEST(RelayLog, TheStandardStreamsAndDevNullMayBeTheLogFile) {
 // one whose reader stopped reading and left it full; a full disk alike) is
 // told once on standard error with the reason, and the relay relays on
 // without waiting for it: those lines are lost, none written in part. When
-// writing works again a line says how many were lost.
+// writing works again one line says how many were lost.
 TEST(RelayLog, ALogThatCannotBeWrittenIsToldOnceAndItsEndWithTheLinesLost) {
     struct Case {
         const char* name;
@@ -310,15 +310,21 @@ TEST(RelayLog, ALogThatCannotBeWrittenIsToldOnceAndItsEndWithTheLinesLost) {
             QString("relay.fifo failed: %1; its lines are lost until it works again").arg(scenario.reason);
         EXPECT_EQ(log.now().filter(failed).size(), 1) << log.all().toStdString();
 
+        // Said once, however many lines follow.
         scenario.resume(fifo);
-        rig.writeFile("14250000");
-        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        for (const auto& [frequency, command] :
+             {std::pair{"14250000", "00 50 42 01 0A"}, {"7050000", "00 00 05 07 0A"}, {"3500000", "00 00 50 03 0A"}}) {
+            rig.writeFile(frequency);
+            EXPECT_EQ(hexBytes(pty.read(5, 5s)), command);
+        }
         EXPECT_TRUE(log.waitFor({"relay.fifo works again", "2 lines were lost", scenario.reason}, 2s))
             << log.all().toStdString();
         read += fifo.drain();
         const auto worksAgain = read.find("relay.fifo works again");
         EXPECT_NE(worksAgain, std::string::npos) << read;
-        EXPECT_NE(read.find("sent 00 50 42 01 0A", worksAgain), std::string::npos) << read;
+        EXPECT_NE(read.find("sent 00 00 50 03 0A", worksAgain), std::string::npos) << read;
+        EXPECT_EQ(read.find("relay.fifo works again", worksAgain + 1), std::string::npos) << read;
+        EXPECT_EQ(log.now().filter("relay.fifo works again").size(), 1) << log.all().toStdString();
         // Whole lines only.
         EXPECT_TRUE(read.ends_with('\n')) << read;
         std::istringstream lines(read);
