@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -232,6 +233,46 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Each dated line carries the offset of the relay's time zone, with its sign:
+// "+" east of Greenwich, "-" west of it.
+TEST(RelayLog, TheLogFilesDatesCarryTheZonesOffsetWithItsSign) {
+    const struct {
+        const char* zone;
+        const char* offset;
+    } zones[] = {{"Asia/Kolkata", R"(\+05:30)"}, {"America/New_York", R"(-0[45]:00)"}};
+    for (const auto& [zone, offset] : zones) {
+        SCOPED_TRACE(zone);
+        if (!std::filesystem::exists(std::filesystem::path("/usr/share/zoneinfo") / zone)) {
+            GTEST_SKIP() << "the time zone " << zone << " is not in /usr/share/zoneinfo: install tzdata";
+        }
+        PseudoTerminal pty;
+        RelayRig rig;
+        rig.writeFile("14250000");
+        const char* const inherited = std::getenv("TZ");
+        const std::string previous = inherited != nullptr ? inherited : "";
+        ::setenv("TZ", zone, 1);
+        QProcess program;
+        startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.log"});
+        if (inherited != nullptr) {
+            ::setenv("TZ", previous.c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        const auto log = rig.folder() / "relay.log";
+        EXPECT_TRUE(waitForText(log, "sent 00 50 42 01 0A", 2s)) << contentsOf(log);
+        const std::regex dated(std::string(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})") + offset +
+                               " freqrelay\\.relay: .+");
+        std::istringstream lines(contentsOf(log));
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_TRUE(std::regex_match(line, dated)) << line;
+        }
+        program.terminate();
+        EXPECT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
+    }
 }
 
 // Standard error (here a pipe) and /dev/null are logs like a file. A
