@@ -36,7 +36,7 @@ public:
 private:
     struct Handle;
     std::string path_;
-    std::string frequencyFile_;
+    std::string frequencyFile_;  // read at each reopening, where there is one
     std::unique_ptr<Handle> handle_;
 };
 

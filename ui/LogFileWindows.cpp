@@ -37,7 +37,6 @@ bool LogFile::open(const std::string& path, const std::string& frequencyFile, st
     }
     handle_->stream = stream;
     path_ = path;
-    frequencyFile_ = frequencyFile;
     return true;
 }
 
