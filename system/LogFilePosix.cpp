@@ -1,9 +1,13 @@
 #include "system/LogFile.h"
 
+#include "core/PathIdentity.h"
+
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace freqrelay {
@@ -15,10 +19,13 @@ namespace {
 bool mayHoldALog(mode_t mode) { return S_ISREG(mode) || S_ISFIFO(mode) || S_ISCHR(mode); }
 
 const char* const kNoLogKind = "it is not a file, a FIFO or a character device";
+const char* const kFifoFull = "the FIFO is full: its reader is not keeping up";
 
-// Opens `path` for appending without waiting: a FIFO with no reader fails at
-// once instead of holding up the start until a reader comes. -1 with the
-// reason and errno's value in `error` when it cannot be opened.
+// Opens `path` for appending, so that neither the opening nor a write
+// waits: a FIFO with no reader fails at once instead of holding up the start
+// until a reader comes, and a reader that stops reading costs lines, not
+// the relay. -1 with the reason and errno's value in `error` when it cannot
+// be opened.
 int openForAppending(const std::string& path, int flags, mode_t mode, std::string& reason, int& error) {
     struct stat named {};
     const bool exists = ::stat(path.c_str(), &named) == 0;
@@ -38,17 +45,30 @@ int openForAppending(const std::string& path, int flags, mode_t mode, std::strin
     error = 0;
     if (::fstat(descriptor, &opened) != 0 || !mayHoldALog(opened.st_mode)) {
         reason = kNoLogKind;
-    } else if (const int status = ::fcntl(descriptor, F_GETFL);
-               status == -1 || ::fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) == -1) {
-        // Once open, a line waits for room like any write, and is never
-        // given up half-way.
-        error = errno;
-        reason = std::strerror(error);
-    } else {
-        return descriptor;
+        ::close(descriptor);
+        return -1;
     }
-    ::close(descriptor);
-    return -1;
+    return descriptor;
+}
+
+// Why a write to a log of the `kind` failed with `error`.
+std::string writeFailure(int error, mode_t kind) {
+    return (error == EAGAIN || error == EWOULDBLOCK) && S_ISFIFO(kind) ? kFifoFull : std::strerror(error);
+}
+
+// How many bytes the FIFO behind `descriptor` can take now. Only Linux can
+// tell a FIFO's size; elsewhere PIPE_BUF is all it is sure to hold.
+std::size_t fifoRoom(int descriptor) {
+    int unread = 0;
+    if (::ioctl(descriptor, FIONREAD, &unread) != 0) {
+        return 0;
+    }
+#ifdef F_GETPIPE_SZ
+    const int size = ::fcntl(descriptor, F_GETPIPE_SZ);
+#else
+    const int size = PIPE_BUF;
+#endif
+    return size > unread ? static_cast<std::size_t>(size - unread) : 0;
 }
 
 }  // namespace
@@ -80,7 +100,9 @@ struct LogFile::Handle {
     // way the name no longer leads to the open file, and is opened again,
     // created if need be with the old file's mode (not narrowed by umask).
     // Copying and truncating needs nothing: every write goes to the end.
-    bool followRotation(const std::string& path, std::string& reason) {
+    // A name that now leads to the frequency file (a link put there) is not
+    // opened: the relay would read its own lines.
+    bool followRotation(const std::string& path, const std::string& frequencyFile, std::string& reason) {
         struct stat named {};
         if (::stat(path.c_str(), &named) == 0) {
             if (named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
@@ -91,7 +113,12 @@ struct LogFile::Handle {
         }
         std::string why;
         int error = 0;
-        int reopened = openForAppending(path, 0, 0, why, error);
+        int reopened = -1;
+        if (pathsLeadToOneFile(path, frequencyFile)) {
+            why = kLogIsTheFrequencyFile;
+        } else {
+            reopened = openForAppending(path, 0, 0, why, error);
+        }
         if (reopened < 0 && error == ENOENT) {
             const mode_t mode = opened.st_mode & 07777;
             reopened = openForAppending(path, O_CREAT | O_EXCL, mode, why, error);
@@ -112,7 +139,11 @@ LogFile::LogFile() : handle_(std::make_unique<Handle>()) {}
 
 LogFile::~LogFile() = default;
 
-bool LogFile::open(const std::string& path, std::string& reason) {
+bool LogFile::open(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+    if (pathsLeadToOneFile(path, frequencyFile)) {
+        reason = kLogIsTheFrequencyFile;
+        return false;
+    }
     int error = 0;
     const int descriptor = openForAppending(path, O_CREAT, 0666, reason, error);
     if (descriptor < 0) {
@@ -120,23 +151,34 @@ bool LogFile::open(const std::string& path, std::string& reason) {
     }
     handle_->adopt(descriptor);
     path_ = path;
+    frequencyFile_ = frequencyFile;
     return true;
 }
 
 bool LogFile::append(const std::string& line, std::string& reason) {
-    if (S_ISREG(handle_->opened.st_mode) && !handle_->followRotation(path_, reason)) {
+    const mode_t kind = handle_->opened.st_mode;
+    if (S_ISREG(kind) && !handle_->followRotation(path_, frequencyFile_, reason)) {
+        return false;
+    }
+    const std::string whole = handle_->torn ? '\n' + line : line;
+    // Up to PIPE_BUF bytes a FIFO takes all of a write or none of it. A
+    // longer line would go in part when the FIFO is nearly full, so it is
+    // written only when the FIFO has room for all of it, and lost whole
+    // otherwise. (Two writers' lines that long may still mix, as they
+    // would with any write.)
+    if (S_ISFIFO(kind) && whole.size() > PIPE_BUF && whole.size() > fifoRoom(handle_->descriptor)) {
+        reason = kFifoFull;
         return false;
     }
     // One write for the whole line. Only a write cut short (a disk filling
     // up) is finished by another, which also tells why it stopped.
-    const std::string whole = handle_->torn ? '\n' + line : line;
     std::size_t done = 0;
     while (done < whole.size()) {
         const ssize_t written = ::write(handle_->descriptor, whole.data() + done, whole.size() - done);
         if (written > 0) {
             done += static_cast<std::size_t>(written);
         } else if (written == 0 || errno != EINTR) {
-            reason = written == 0 ? "nothing could be written" : std::strerror(errno);
+            reason = written == 0 ? "nothing could be written" : writeFailure(errno, kind);
             handle_->torn = handle_->torn || done > 0;
             return false;
         }

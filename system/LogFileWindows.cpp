@@ -1,6 +1,7 @@
 #include "system/LogFile.h"
 
 #include "core/FileReader.h"
+#include "core/PathIdentity.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +21,11 @@ LogFile::~LogFile() {
     }
 }
 
-bool LogFile::open(const std::string& path, std::string& reason) {
+bool LogFile::open(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+    if (pathsLeadToOneFile(path, frequencyFile)) {
+        reason = kLogIsTheFrequencyFile;
+        return false;
+    }
     // By its UTF-16 name: the ANSI code page may lack its letters.
     std::FILE* stream = ::_wfopen(systemPath(path).c_str(), L"a");
     if (stream == nullptr) {

@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -126,32 +125,11 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 #endif
 }
 
-// Whether `log` is the frequency file: the same file, also through a link,
-// or the same path when it does not exist yet. A log there would feed the
-// relay its own lines.
-bool isTheFrequencyFile(const std::string& log, const std::string& frequencyFile) {
-    std::error_code error;
-    if (std::filesystem::equivalent(systemPath(log), systemPath(frequencyFile), error)) {
-        return true;
-    }
-    const auto resolved = [](const std::string& path) {
-        std::error_code ignored;
-        const auto absolute = std::filesystem::absolute(systemPath(path), ignored).lexically_normal();
-        auto canonical = std::filesystem::weakly_canonical(absolute, ignored);
-        return ignored ? absolute : canonical;
-    };
-    return resolved(log) == resolved(frequencyFile);
-}
-
 }  // namespace
 
 bool LogOutput::appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason) {
-    if (isTheFrequencyFile(path, frequencyFile)) {
-        reason = "it is the frequency file, which the relay reads";
-        return false;
-    }
     auto log = std::make_unique<LogFileOutput>();
-    if (!log->file.open(path, reason)) {
+    if (!log->file.open(path, frequencyFile, reason)) {
         return false;
     }
     log->name = absolutePath(path);

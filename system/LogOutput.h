@@ -11,7 +11,7 @@ class LogOutput {
 public:
     // Appends every later log line to `path` as well, dated; false, with
     // the reason, when it cannot be opened for appending, is no place for a
-    // log, or is `frequencyFile` itself.
+    // log, or leads to `frequencyFile` (see LogFile).
     static bool appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason);
     // Routes Qt's log messages through this output.
     static void install();

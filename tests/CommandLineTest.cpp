@@ -37,6 +37,9 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
     ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
     ASSERT_EQ(::mkfifo((rig.folder() / "relay.fifo").c_str(), 0600), 0);
     std::filesystem::create_hard_link(rig.file(), rig.folder() / "linked");
+    // Links to files that do not exist yet: a log there would make them.
+    std::filesystem::create_symlink("absent", rig.folder() / "dangling");
+    std::filesystem::create_symlink("w.log", rig.folder() / "fl");
     // An empty value, as an unset shell variable gives, must not fall back
     // to the default port (a live console, maybe) or file.
     for (const Case& call :
@@ -57,6 +60,12 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
           Case{{"--file", "later", "--log", "./later"},
                2,
                "freqrelay: cannot open the log ./later: it is the frequency"},
+          Case{{"--file", "absent", "--log", "dangling"},
+               2,
+               "freqrelay: cannot open the log dangling: it is the frequency file, which the relay reads\n"},
+          Case{{"--file", "fl", "--log", "w.log"},
+               2,
+               "freqrelay: cannot open the log w.log: it is the frequency file, which the relay reads\n"},
           // Two ways to the radio at once cannot both be meant.
           Case{{"--rigctld", "--port", "/dev/null"}, 2, "freqrelay: --rigctld and --port cannot be used together"},
           Case{{"--rigctld="}, 2, "freqrelay: --rigctld needs a value"},
@@ -78,6 +87,8 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
     }
     char events[4096];
     EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or the port was opened";
+    EXPECT_FALSE(std::filesystem::exists(rig.folder() / "absent"));
+    EXPECT_FALSE(std::filesystem::exists(rig.folder() / "w.log"));
     ::close(watcher);
 }
 

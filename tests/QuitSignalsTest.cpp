@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 // The real program and the signals that end it.
@@ -28,31 +29,51 @@ std::filesystem::path lockFileFor(std::string device) {
 
 }  // namespace
 
-TEST(QuitSignals, TheProgramEndsCleanlyAndPromptlyOnSigtermOrSighupDuringAStalledWrite) {
-    for (const int signal : {SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(::strsignal(signal));
-        PseudoTerminal pty;
-        RelayRig rig;  // for its working folder
-        rig.writeFile("14250000");
-        QProcess program;
-        startRelayProgram(program, rig.folder(), pty.slavePath());
-        ASSERT_TRUE(program.waitForStarted());
-        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
-        StoppedLine line(pty.slavePath());
-        ASSERT_TRUE(line.holding());
-        rig.writeFile("7050000");
-        std::this_thread::sleep_for(1500ms);  // the write stalls, gives up and is tried again
-        const auto lock = lockFileFor(pty.slavePath());
-        if (::access("/var/lock", W_OK) == 0) {
-            EXPECT_TRUE(std::filesystem::exists(lock)) << lock;
+// A quit signal ends the relay with status 0 within half a second, the
+// port's lock file removed, in every state: also while a write waits on a
+// stalled line, and while the log is a FIFO whose reader stopped reading and
+// left it full.
+TEST(QuitSignals, TheProgramEndsCleanlyAndPromptlyWhileTheLineOrTheLogIsStalled) {
+    for (const bool stalledLine : {true, false}) {
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            SCOPED_TRACE(stalledLine ? "a write to a stalled line" : "a full log FIFO");
+            SCOPED_TRACE(::strsignal(signal));
+            PseudoTerminal pty;
+            RelayRig rig;  // for its working folder
+            rig.writeFile("14250000");
+            const LogFifo fifo(rig.folder() / "relay.fifo");
+            QProcess program;
+            // As a shell starts a job in the foreground.
+            program.setChildProcessModifier([] { ::signal(SIGINT, SIG_DFL); });
+            startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.fifo"});
+            ASSERT_TRUE(program.waitForStarted());
+            EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+            const auto lock = lockFileFor(pty.slavePath());
+            std::optional<StoppedLine> line;
+            if (stalledLine) {
+                line.emplace(pty.slavePath());
+                ASSERT_TRUE(line->holding());
+                rig.writeFile("7050000");
+                std::this_thread::sleep_for(1500ms);  // the write stalls, gives up and is tried again
+                if (::access("/var/lock", W_OK) == 0) {
+                    EXPECT_TRUE(std::filesystem::exists(lock)) << lock;
+                }
+            } else {
+                ASSERT_TRUE(fifo.fill());
+                // Lines that find no room in it, and the relay goes on.
+                rig.writeFile("7050000");
+                EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
+                rig.writeFile("3500000");
+                EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 50 03 0A");
+            }
+            const auto signalled = std::chrono::steady_clock::now();
+            ::kill(static_cast<pid_t>(program.processId()), signal);
+            ASSERT_TRUE(program.waitForFinished(5000));
+            EXPECT_LT(std::chrono::steady_clock::now() - signalled, 500ms);
+            EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(program.exitCode(), 0);
+            EXPECT_FALSE(std::filesystem::exists(lock)) << lock;
         }
-        const auto signalled = std::chrono::steady_clock::now();
-        ::kill(static_cast<pid_t>(program.processId()), signal);
-        ASSERT_TRUE(program.waitForFinished(5000));
-        EXPECT_LT(std::chrono::steady_clock::now() - signalled, 500ms);
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), 0);
-        EXPECT_FALSE(std::filesystem::exists(lock)) << lock;
     }
 }
 

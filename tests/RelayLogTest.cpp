@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -146,9 +147,12 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
 }
 
 // The log file spans weeks and is rotated under the running relay: each of
-// its lines is dated (standard error keeps its form), and after a rename, a
+// its lines is dated (standard error keeps its form), and after a rename
+// (also one with another file made at the name before the next line), a
 // deletion or a truncation, the next lines go to the file its name leads to
-// then, created with the old file's mode.
+// then, created with the old file's mode. A link to the frequency file put
+// at the name is never written: that is a failure of the log, told once, and
+// the relay goes on relaying what the file holds.
 TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     PseudoTerminal pty;
     RelayRig rig;
@@ -180,6 +184,14 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
     for (const Rotation& rotation : {
              Rotation{"renamed", [&] { std::filesystem::rename(log, rig.folder() / "relay.log.1"); }, "7050000",
                       "sent 00 00 05 07 0A"},
+             // On the same file system, so that only the inode tells them apart.
+             Rotation{"renamed, and another file made at its name",
+                      [&] {
+                          std::filesystem::rename(log, rig.folder() / "relay.log.2");
+                          std::ofstream{log};
+                          std::filesystem::permissions(log, mode);
+                      },
+                      "28400000", "sent 00 00 84 02 0A"},
              Rotation{"deleted", [&] { std::filesystem::remove(log); }, "3500000", "sent 00 00 50 03 0A"},
              Rotation{"copied and truncated", [&] { std::filesystem::resize_file(log, 0); }, "14250000",
                       "sent 00 50 42 01 0A"},
@@ -195,9 +207,72 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
         EXPECT_TRUE(std::regex_match(text.substr(0, text.find('\n')), dated)) << text;
     }
     EXPECT_EQ(contentsOf(rig.folder() / "relay.log.1").find("sent 00 00 05 07 0A"), std::string::npos);
+    EXPECT_EQ(contentsOf(rig.folder() / "relay.log.2").find("sent 00 00 84 02 0A"), std::string::npos);
+
+    // Renamed, and a link to the frequency file put at its name.
+    std::filesystem::rename(log, rig.folder() / "relay.log.3");
+    std::filesystem::create_symlink("ft1000file", log);
+    for (const auto& [frequency, command] : {std::pair{"7050000", "00 00 05 07 0A"}, {"3500000", "00 00 50 03 0A"}}) {
+        rig.writeFile(frequency);
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), command);
+    }
+    // Time for the line that tells of the last command to have gone out.
+    EXPECT_EQ(hexBytes(pty.read(5, 1s)), "") << "the relay read its own log";
+    EXPECT_EQ(contentsOf(rig.file()), "3500000");
+    const QString onTheFrequencyFile =
+        "relay.log failed: it cannot be opened again after its rotation: it is the frequency file, which the relay "
+        "reads; its lines are lost until it works again";
+    EXPECT_TRUE(standardError.waitFor({onTheFrequencyFile}, 2s)) << standardError.all().toStdString();
+    std::filesystem::remove(log);
+    rig.writeFile("7050000");
+    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
+    EXPECT_TRUE(waitForText(log, "relay.log works again", 2s)) << contentsOf(log);
+    EXPECT_TRUE(standardError.waitFor({"relay.log works again", "2 lines were lost"}, 2s))
+        << standardError.all().toStdString();
+    EXPECT_EQ(standardError.now().filter(onTheFrequencyFile).size(), 1) << standardError.all().toStdString();
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Each dated line carries the offset of the relay's time zone, with its sign:
+// "+" east of Greenwich, "-" west of it.
+TEST(RelayLog, TheLogFilesDatesCarryTheZonesOffsetWithItsSign) {
+    const struct {
+        const char* zone;
+        const char* offset;
+    } zones[] = {{"Asia/Kolkata", R"(\+05:30)"}, {"America/New_York", R"(-0[45]:00)"}};
+    for (const auto& [zone, offset] : zones) {
+        SCOPED_TRACE(zone);
+        if (!std::filesystem::exists(std::filesystem::path("/usr/share/zoneinfo") / zone)) {
+            GTEST_SKIP() << "the time zone " << zone << " is not in /usr/share/zoneinfo: install tzdata";
+        }
+        PseudoTerminal pty;
+        RelayRig rig;
+        rig.writeFile("14250000");
+        const char* const inherited = std::getenv("TZ");
+        const std::string previous = inherited != nullptr ? inherited : "";
+        ::setenv("TZ", zone, 1);
+        QProcess program;
+        startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.log"});
+        if (inherited != nullptr) {
+            ::setenv("TZ", previous.c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        const auto log = rig.folder() / "relay.log";
+        EXPECT_TRUE(waitForText(log, "sent 00 50 42 01 0A", 2s)) << contentsOf(log);
+        const std::regex dated(std::string(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})") + offset +
+                               " freqrelay\\.relay: .+");
+        std::istringstream lines(contentsOf(log));
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_TRUE(std::regex_match(line, dated)) << line;
+        }
+        program.terminate();
+        EXPECT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
+    }
 }
 
 // Standard error (here a pipe) and /dev/null are logs like a file. A
@@ -231,66 +306,113 @@ TEST(RelayLog, TheStandardStreamsAndDevNullMayBeTheLogFile) {
     }
 }
 
-// A log that cannot take its lines (here a FIFO whose reader has gone; a
-// full disk alike) is told once on standard error with the reason, the relay
-// relays on, and when writing works again a line says how many were lost.
+// A log that cannot take its lines (here a FIFO whose reader has gone, or
+// one whose reader stopped reading and left it full; a full disk alike) is
+// told once on standard error with the reason, and the relay relays on
+// without waiting for it: those lines are lost, none written in part. When
+// writing works again one line says how many were lost.
 TEST(RelayLog, ALogThatCannotBeWrittenIsToldOnceAndItsEndWithTheLinesLost) {
-    PseudoTerminal pty;
-    RelayRig rig;
-    rig.writeFile("14250000");
-    const auto fifo = rig.folder() / "relay.fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    QProcess program;
-    startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.fifo"});
-    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
-    LogLines log(program);
-    ASSERT_TRUE(log.waitFor({"sent 00 50 42 01 0A"}, 2s));
+    struct Case {
+        const char* name;
+        const char* reason;
+        std::function<void(LogFifo&)> stop;
+        std::function<void(LogFifo&)> resume;
+    };
+    for (const Case& scenario : {
+             Case{"its reader gone", "Broken pipe", [](LogFifo& fifo) { fifo.closeReader(); },
+                  [](LogFifo& fifo) {
+                      fifo.openReader();
+                  }},
+             Case{"its reader not reading", "the FIFO is full: its reader is not keeping up",
+                  [](LogFifo& fifo) { ASSERT_TRUE(fifo.fill()); },
+                  [](LogFifo& fifo) {
+                      fifo.drain();
+                  }},
+         }) {
+        SCOPED_TRACE(scenario.name);
+        PseudoTerminal pty;
+        RelayRig rig;
+        rig.writeFile("14250000");
+        LogFifo fifo(rig.folder() / "relay.fifo");
+        QProcess program;
+        startRelayProgram(program, rig.folder(), pty.slavePath(), {"--log", "relay.fifo"});
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
+        LogLines log(program);
+        ASSERT_TRUE(log.waitFor({"sent 00 50 42 01 0A"}, 2s));
+        std::string read = fifo.drain();
 
-    ::close(reader);
-    rig.writeFile("7050000");
-    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
-    rig.writeFile("3500000");
-    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 50 03 0A");
-    EXPECT_TRUE(log.waitFor({"sent 00 00 50 03 0A"}, 2s));
-    const QString failed = "relay.fifo failed: Broken pipe; its lines are lost until it works again";
-    EXPECT_EQ(log.now().filter(failed).size(), 1) << log.all().toStdString();
+        scenario.stop(fifo);
+        rig.writeFile("7050000");
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 05 07 0A");
+        rig.writeFile("3500000");
+        EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 00 50 03 0A");
+        EXPECT_TRUE(log.waitFor({"sent 00 00 50 03 0A"}, 2s));
+        const QString failed =
+            QString("relay.fifo failed: %1; its lines are lost until it works again").arg(scenario.reason);
+        EXPECT_EQ(log.now().filter(failed).size(), 1) << log.all().toStdString();
 
-    reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    rig.writeFile("14250000");
-    EXPECT_EQ(hexBytes(pty.read(5, 5s)), "00 50 42 01 0A");
-    EXPECT_TRUE(log.waitFor({"relay.fifo works again", "2 lines were lost", "Broken pipe"}, 2s))
-        << log.all().toStdString();
-    std::string read;
-    char buffer[4096];
-    for (ssize_t got = 0; (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
-        read.append(buffer, static_cast<std::size_t>(got));
+        // Said once, however many lines follow.
+        scenario.resume(fifo);
+        for (const auto& [frequency, command] :
+             {std::pair{"14250000", "00 50 42 01 0A"}, {"7050000", "00 00 05 07 0A"}, {"3500000", "00 00 50 03 0A"}}) {
+            rig.writeFile(frequency);
+            EXPECT_EQ(hexBytes(pty.read(5, 5s)), command);
+        }
+        EXPECT_TRUE(log.waitFor({"relay.fifo works again", "2 lines were lost", scenario.reason}, 2s))
+            << log.all().toStdString();
+        read += fifo.drain();
+        const auto worksAgain = read.find("relay.fifo works again");
+        EXPECT_NE(worksAgain, std::string::npos) << read;
+        EXPECT_NE(read.find("sent 00 00 50 03 0A", worksAgain), std::string::npos) << read;
+        EXPECT_EQ(read.find("relay.fifo works again", worksAgain + 1), std::string::npos) << read;
+        EXPECT_EQ(log.now().filter("relay.fifo works again").size(), 1) << log.all().toStdString();
+        // Whole lines only.
+        EXPECT_TRUE(read.ends_with('\n')) << read;
+        std::istringstream lines(read);
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d{4}-\d\d-\d\dT\S+ freqrelay\.relay: .+)"))) << line;
+        }
+        program.terminate();
+        EXPECT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
     }
-    const auto worksAgain = read.find("relay.fifo works again");
-    EXPECT_NE(worksAgain, std::string::npos) << read;
-    EXPECT_NE(read.find("sent 00 50 42 01 0A", worksAgain), std::string::npos) << read;
-    ::close(reader);
-    program.terminate();
-    EXPECT_TRUE(program.waitForFinished(5000));
-    EXPECT_EQ(program.exitCode(), 0);
 }
 
 // Two relays may share one log: a long line goes out in one write, so that
-// it cannot tear into the other's lines.
+// it cannot tear into the other's lines. A FIFO that has no room for all of
+// a line longer than PIPE_BUF now (the system would take part of it) gets
+// none of it, at once; once it has room, all of it.
 TEST(RelayLog, ALongLineGoesToTheLogFileInOneWrite) {
     RelayRig rig;  // for its folder
     const auto path = rig.folder() / "relay.log";
     freqrelay::LogFile file;
     std::string reason;
-    ASSERT_TRUE(file.open(path.string(), reason)) << reason;
+    ASSERT_TRUE(file.open(path.string(), rig.file().string(), reason)) << reason;
     const std::string line = std::string(10000, 'x') + '\n';
     const long before = writeCalls();
     ASSERT_TRUE(file.append(line, reason)) << reason;
+    const long writes = writeCalls() - before;
     EXPECT_EQ(contentsOf(path), line);
+
+    const auto fifoPath = rig.folder() / "relay.fifo";
+    const LogFifo fifo(fifoPath);
+    freqrelay::LogFile toFifo;
+    ASSERT_TRUE(toFifo.open(fifoPath.string(), rig.file().string(), reason)) << reason;
+    const int writer = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    // Room for half the line.
+    const std::string almostFull(static_cast<std::size_t>(::fcntl(writer, F_GETPIPE_SZ)) - line.size() / 2, '-');
+    ASSERT_EQ(::write(writer, almostFull.data(), almostFull.size()), static_cast<ssize_t>(almostFull.size()));
+    ::close(writer);
+    EXPECT_FALSE(toFifo.append(line, reason));
+    EXPECT_EQ(reason, "the FIFO is full: its reader is not keeping up");
+    EXPECT_EQ(fifo.drain(), almostFull);
+    ASSERT_TRUE(toFifo.append(line, reason)) << reason;
+    EXPECT_EQ(fifo.drain(), line);
 #if defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer probes memory by writing to a pipe of its own on this
     // thread, so its count of write calls says nothing here.
     GTEST_SKIP() << "write calls are not counted under AddressSanitizer";
 #endif
-    EXPECT_EQ(writeCalls() - before, 1);
+    EXPECT_EQ(writes, 1);
 }

@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -95,6 +98,47 @@ RelayRig::Action RelayRig::then(std::function<void()> step) {
         step();
         return true;
     };
+}
+
+LogFifo::LogFifo(const std::filesystem::path& path) : path_(path) {
+    ::mkfifo(path_.c_str(), 0600);
+    openReader();
+}
+
+LogFifo::~LogFifo() { closeReader(); }
+
+bool LogFifo::fill() const {
+    if (::fcntl(reader_, F_SETPIPE_SZ, ::getpagesize()) < 0) {
+        return false;
+    }
+    const int writer = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const std::string filler = std::string(63, '-') + '\n';
+    while (::write(writer, filler.data(), filler.size()) > 0) {
+    }
+    const bool full = errno == EAGAIN;
+    ::close(writer);
+    return full;
+}
+
+std::string LogFifo::drain() const {
+    std::string read;
+    char buffer[4096];
+    for (ssize_t got = 0; (got = ::read(reader_, buffer, sizeof buffer)) > 0;) {
+        read.append(buffer, static_cast<std::size_t>(got));
+    }
+    return read;
+}
+
+void LogFifo::closeReader() {
+    if (reader_ >= 0) {
+        ::close(reader_);
+    }
+    reader_ = -1;
+}
+
+void LogFifo::openReader() {
+    closeReader();
+    reader_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,

@@ -75,6 +75,28 @@ inline bool outDrawnNotSent(freqrelay::Form1& form) {
     return Text2(form)->palette().color(QPalette::Text) != form.palette().color(QPalette::Text);
 }
 
+// A FIFO for --log, with a reader of the test's own that reads only when
+// told to: it may stop reading with the FIFO full (its pipe shrunk to one
+// page, as small as the system allows, and filled), or go away.
+class LogFifo {
+public:
+    explicit LogFifo(const std::filesystem::path& path);
+    ~LogFifo();
+    LogFifo(const LogFifo&) = delete;
+    LogFifo& operator=(const LogFifo&) = delete;
+
+    // Shrinks the pipe to one page and fills it; false when it could not.
+    bool fill() const;
+    // Everything in the pipe now; the filler too.
+    std::string drain() const;
+    void closeReader();
+    void openReader();
+
+private:
+    std::filesystem::path path_;
+    int reader_ = -1;
+};
+
 // Starts the real program (or `starter`, which starts it) offscreen in
 // `folder`, with port 1 mapped to `port` through the environment.
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,

@@ -1,0 +1,106 @@
+// The Windows part of pathsLeadToOneFile.
+#ifdef _WIN32
+
+#include "core/FileReader.h"
+#include "core/PathIdentity.h"
+
+#include <windows.h>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace freqrelay {
+
+namespace {
+
+// The path with the prefix that passes it to the system untouched taken
+// off: \\?\C:\log and \\.\C:\log name C:\log, \\?\UNC\server\share\log
+// names \\server\share\log.
+std::wstring withoutPassThroughPrefix(std::wstring path) {
+    for (const std::wstring_view prefix : {LR"(\\?\)", LR"(\\.\)", LR"(\??\)"}) {
+        if (path.starts_with(prefix)) {
+            path.erase(0, prefix.size());
+            if (path.size() >= 4 && ::CompareStringOrdinal(path.data(), 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL) {
+                path.replace(0, 3, LR"(\)");
+            }
+            break;
+        }
+    }
+    return path;
+}
+
+// A system call that fills a buffer of wide characters, asked again with
+// the size it needs; "" when it fails.
+template <typename Call>
+std::wstring filled(Call call) {
+    std::wstring text(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 2; ++tries) {
+        const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < text.size()) {
+            text.resize(length);
+            return text;
+        }
+        text.resize(length);
+    }
+    return {};
+}
+
+// The full path the system makes of `path` when it opens it: against the
+// working directory and its drive, with "." and "..", slashes, and the dots
+// and spaces at the end of a name as the system takes them, and the short
+// names (PROGRA~1) of the folders that exist spelt out.
+std::wstring fullPath(const std::string& path) {
+    const std::wstring given = withoutPassThroughPrefix(systemPath(path).wstring());
+    std::wstring full =
+        filled([&](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(given.c_str(), size, buffer, nullptr); });
+    if (full.empty()) {
+        return given;
+    }
+    const auto longForm = [](const std::wstring& existing) {
+        return filled([&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(existing.c_str(), buffer, size); });
+    };
+    if (std::wstring spelt = longForm(full); !spelt.empty()) {
+        return spelt;
+    }
+    // The file does not exist yet: its folder may.
+    const std::size_t lastSeparator = full.find_last_of(L'\\');
+    if (lastSeparator != std::wstring::npos) {
+        if (std::wstring folder = longForm(full.substr(0, lastSeparator + 1)); !folder.empty()) {
+            if (folder.back() != L'\\') {
+                folder += L'\\';
+            }
+            return folder + full.substr(lastSeparator + 1);
+        }
+    }
+    return full;
+}
+
+// Names compare as the file system compares them: without regard to case,
+// by the system's own upper-case table.
+bool sameName(std::wstring_view one, std::wstring_view other) {
+    return ::CompareStringOrdinal(one.data(), static_cast<int>(one.size()), other.data(),
+                                  static_cast<int>(other.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool pathsLeadToOneFile(const std::string& one, const std::string& other) {
+    std::error_code error;
+    if (std::filesystem::equivalent(systemPath(one), systemPath(other), error)) {
+        return true;  // the same file now, also through a link
+    }
+    const std::filesystem::path oneFull = fullPath(one);
+    const std::filesystem::path otherFull = fullPath(other);
+    // The same place by name, or one name in one folder reached two ways (a
+    // mapped drive).
+    return sameName(oneFull.native(), otherFull.native()) ||
+           (sameName(oneFull.filename().native(), otherFull.filename().native()) &&
+            std::filesystem::equivalent(oneFull.parent_path(), otherFull.parent_path(), error));
+}
+
+}  // namespace freqrelay
+
+#endif
