@@ -1,5 +1,6 @@
 #include "core/Conversions.h"
 
+#include "core/CLocaleNumber.h"
 #include "core/RelayFailure.h"
 
 #include <algorithm>
@@ -9,10 +10,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-
-#if defined(__APPLE__)
-#include <xlocale.h>
-#endif
 
 namespace freqrelay {
 
@@ -46,20 +43,11 @@ private:
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Reads a number in the C form ("-123.45e6") whatever the process locale
-// says: Qt sets the locale from the environment, and a reader that followed
-// it would take a German comma for the decimal point. (std::from_chars for
-// double would do, but libc++ lacks it before LLVM 20.) `outOfRange` is set
-// when the value overflows, or underflows to zero.
+// Reads a number in the C form ("-123.45e6"); `outOfRange` is set when the
+// value overflows, or underflows to zero.
 double readCForm(const std::string& text, bool& outOfRange) {
     errno = 0;
-#if defined(_WIN32)
-    static const _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
-    const double value = _strtod_l(text.c_str(), nullptr, cLocale);
-#else
-    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-    const double value = strtod_l(text.c_str(), nullptr, cLocale);
-#endif
+    const double value = strtodInCLocale(text);
     // A tiny number that still has a subnormal value is no failure.
     outOfRange = errno == ERANGE && (std::isinf(value) || value == 0.0);
     return value;

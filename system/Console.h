@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <cstdio>
 
@@ -20,6 +21,12 @@ public:
     // receive what is written to the console.
     static void claimStandardStreams();
     static void write(std::FILE* stream, const QString& text);
+    // A log message on standard error. Elsewhere Qt's own handler `qtHandler`
+    // writes it, so that the journal and QT_MESSAGE_PATTERN work as for any
+    // Qt program; on Windows Qt would send a window program's messages to
+    // the debugger only, so it is written to the console here.
+    static void writeLog(QtMsgType type, const QMessageLogContext& context, const QString& message,
+                         QtMessageHandler qtHandler);
 };
 
 }  // namespace freqrelay

@@ -28,4 +28,9 @@ void Console::write(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+void Console::writeLog(QtMsgType type, const QMessageLogContext& context, const QString& message,
+                       QtMessageHandler qtHandler) {
+    qtHandler(type, context, message);
+}
+
 }  // namespace freqrelay

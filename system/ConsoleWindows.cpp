@@ -45,4 +45,8 @@ void Console::write(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+void Console::writeLog(QtMsgType type, const QMessageLogContext& context, const QString& message, QtMessageHandler) {
+    write(stderr, qFormatLogMessage(type, context, message) + QLatin1Char('\n'));
+}
+
 }  // namespace freqrelay

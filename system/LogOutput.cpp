@@ -17,10 +17,6 @@
 #include <memory>
 #include <mutex>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace freqrelay {
 
 namespace {
@@ -45,11 +41,7 @@ LogFileOutput* logFile = nullptr;
 // A line of the log's own, in the relay's category, on standard error.
 void tellOnStandardError(const QString& message) {
     const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
-#ifdef _WIN32
-    Console::write(stderr, qFormatLogMessage(QtWarningMsg, context, message) + QLatin1Char('\n'));
-#else
-    systemHandler(QtWarningMsg, context, message);
-#endif
+    Console::writeLog(QtWarningMsg, context, message, systemHandler);
 }
 
 // A log file spans weeks and is read beside other systems' logs: each line
@@ -107,22 +99,10 @@ bool isRelayLine(const QMessageLogContext& context) {
 }
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-#ifdef _WIN32
-    const QString line = qFormatLogMessage(type, context, message);
-    if (logFile != nullptr && isRelayLine(context)) {
-        appendToLogFile(*logFile, line);
-    }
-    // Qt would send a window program's messages to the debugger only.
-    (void)systemHandler;
-    Console::write(stderr, line + QLatin1Char('\n'));
-#else
     if (logFile != nullptr && isRelayLine(context)) {
         appendToLogFile(*logFile, qFormatLogMessage(type, context, message));
     }
-    // Qt's own handler, so that the journal and QT_MESSAGE_PATTERN work as
-    // for any Qt program.
-    systemHandler(type, context, message);
-#endif
+    Console::writeLog(type, context, message, systemHandler);
 }
 
 }  // namespace
