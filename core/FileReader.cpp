@@ -2,8 +2,6 @@
 
 #include "core/RelayFailure.h"
 
-#include <filesystem>
-
 namespace freqrelay {
 
 namespace {
@@ -17,12 +15,6 @@ std::string fileTooLarge(std::size_t bytes) { return "file too large: " + std::t
 FileReader::FileReader(std::string path) : path_(std::move(path)) {}
 
 FileReader::~FileReader() { close(); }
-
-std::string absolutePath(const std::string& path) {
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(systemPath(path), error);
-    return error ? path : pathText(absolute);
-}
 
 std::string FileReader::name() const { return absolutePath(path_); }
 

@@ -18,10 +18,15 @@ std::string pathText(const std::filesystem::path& path);
 #ifdef _WIN32
 // UTF-16 text, such as the system's messages, as UTF-8.
 std::string utf8Text(std::wstring_view text);
+// Why a call of the system failed, from its error code, as an operator reads
+// it: the common reasons worded as on every other system.
+std::string systemReason(unsigned long error);
 #endif
 
-// `path` made absolute against the working directory of now; `path` itself
-// when that cannot be done.
+// `path` as it is given when it is absolute, else made absolute against the
+// working directory of now; `path` itself when that cannot be done. On
+// Windows a share's path (\\server\share\…) and the system's long form
+// (\\?\C:\…) are absolute.
 std::string absolutePath(const std::string& path);
 
 // No frequency file comes near this; a larger one is turned away at opening.
