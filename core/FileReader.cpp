@@ -20,12 +20,6 @@ FileReader::FileReader(std::string path) : path_(std::move(path)) {}
 
 FileReader::~FileReader() { close(); }
 
-std::string absolutePath(const std::string& path) {
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(systemPath(path), error);
-    return error ? path : pathText(absolute);
-}
-
 std::string FileReader::name() const { return absolutePath(path_); }
 
 void FileReader::fail(const std::string& reason) const {

@@ -15,8 +15,10 @@ namespace freqrelay {
 std::filesystem::path systemPath(const std::string& path);
 std::string pathText(const std::filesystem::path& path);
 
-// `path` made absolute against the working directory of now; `path` itself
-// when that cannot be done.
+// `path` as it is given when it is absolute, else made absolute against the
+// working directory of now; `path` itself when that cannot be done. On
+// Windows a share's path (\\server\share\…) and the system's long form
+// (\\?\C:\…) are absolute.
 std::string absolutePath(const std::string& path);
 
 // No frequency file comes near this; a larger one is turned away at opening.

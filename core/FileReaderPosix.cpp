@@ -15,6 +15,12 @@ std::filesystem::path systemPath(const std::string& path) { return path; }
 
 std::string pathText(const std::filesystem::path& path) { return path.string(); }
 
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
 bool FileReader::isOpen() const noexcept { return handle_ >= 0; }
 
 std::size_t FileReader::openRegularFile() {

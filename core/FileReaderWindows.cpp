@@ -35,8 +35,45 @@ std::string utf8Text(std::wstring_view text) {
 
 namespace {
 
+// Absolute as Windows reads a path: a drive with its root folder (C:\), or
+// two separators first, for a share (\\server\share) or the system's own
+// forms (\\?\C:\, \\.\). "C:name" and "\name" are relative, to a drive's
+// working directory and to the current drive.
+bool isAbsolute(std::wstring_view path) {
+    const auto separator = [](wchar_t c) {
+        return c == L'\\' || c == L'/';
+    };
+    if (path.size() >= 2 && separator(path[0]) && separator(path[1])) {
+        return true;
+    }
+    return path.size() >= 3 && path[1] == L':' && separator(path[2]);
+}
+
+}  // namespace
+
+// The standard library's absolute() takes a share's path or the long form
+// for one relative to the current drive's root, and names \\server\share\x
+// C:\server\share\x: only a relative path goes to the system.
+std::string absolutePath(const std::string& path) {
+    const std::wstring wide = systemPath(path).native();
+    if (isAbsolute(wide)) {
+        return path;
+    }
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring absolute(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, absolute.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return path;
+    }
+    absolute.resize(length);
+    return utf8Text(absolute);
+}
+
 // The reasons an operator meets most, worded as on every other system.
-std::string systemReason(DWORD error) {
+std::string systemReason(unsigned long error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
@@ -51,8 +88,6 @@ std::string systemReason(DWORD error) {
     }
     }
 }
-
-}  // namespace
 
 bool FileReader::isOpen() const noexcept { return handle_ != -1; }
 

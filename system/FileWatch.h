@@ -15,9 +15,9 @@ namespace freqrelay {
 // it. A bare modification may be a writer between two writes, so the file
 // is read only once the writer has closed it or it has settled (WriteSettle).
 // Where the system gives no such watch, or the folder cannot be watched,
-// nothing is told and the relay polls as before; a folder that is not there
-// yet, or is removed and made again, is watched from the first poll that
-// finds it. Each system has its own part.
+// the log says so once, nothing is told here and the relay polls as before;
+// a folder that is not there yet, or is removed and made again, is watched
+// from the first poll that finds it. Each system has its own part.
 class FileWatch {
 public:
     explicit FileWatch(std::string path);

@@ -5,16 +5,59 @@
 #include "system/FileWatch.h"
 
 #include "core/FileReader.h"
+#include "core/Utf16Windows.h"
+#include "system/LogText.h"
 
 #include <QWinEventNotifier>
 
 #include <windows.h>
 #include <filesystem>
+#include <optional>
 
 namespace freqrelay {
 
+namespace {
+
+// What tells a folder from another one made later under the same name: its
+// volume and its index there, which no other folder gets while the watch
+// holds this one open. (Wine gives the time of the last change for the time
+// a folder was made, so that time cannot tell them.)
+struct FolderIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FolderIdentity&) const = default;
+};
+
+std::optional<FolderIdentity> identityOf(HANDLE folder) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(folder, &info)) {
+        return std::nullopt;
+    }
+    return FolderIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// The identity of the folder that `path` names now; none when it is not
+// there.
+std::optional<FolderIdentity> identityAt(const std::wstring& path) {
+    const HANDLE folder =
+        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const auto identity = identityOf(folder);
+    ::CloseHandle(folder);
+    return identity;
+}
+
+}  // namespace
+
 struct FileWatch::System {
     HANDLE folder = INVALID_HANDLE_VALUE;
+    std::wstring folderPath;  // as the file's path named it when it was opened
+    std::optional<FolderIdentity> identity;
+    bool told = false;
     HANDLE done = nullptr;  // set when a read of the folder's changes completes
     OVERLAPPED reading{};
     bool pending = false;
@@ -85,20 +128,34 @@ bool FileWatch::update() {
     if (system.done == nullptr) {
         return false;
     }
+    // Resolved at every poll, not at start: the path is read against the
+    // working directory of each poll. A watched folder that was deleted, or
+    // deleted and made again, is no longer the one the path names: Wine
+    // never ends the watch of a deleted folder, so this is looked at here.
+    const std::wstring folder = systemPath(absolutePath(path_)).parent_path().wstring();
+    if (system.folder != INVALID_HANDLE_VALUE &&
+        (folder != system.folderPath || identityAt(folder) != system.identity)) {
+        system.stop();
+    }
     if (system.folder == INVALID_HANDLE_VALUE) {
-        // Resolved now, not at start: the path is read against the working
-        // directory of each poll.
-        const auto folder = systemPath(absolutePath(path_)).parent_path();
-        system.folder = ::CreateFileW(folder.wstring().c_str(), FILE_LIST_DIRECTORY,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
-        if (system.folder == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        if (!system.readChanges()) {
+        system.folder =
+            ::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+        if (system.folder == INVALID_HANDLE_VALUE || !system.readChanges()) {
+            const DWORD failure = ::GetLastError();
             system.stop();
+            if (!system.told) {
+                // Tried again at every poll: a folder that comes back is
+                // watched within a poll pause.
+                system.told = true;
+                qCInfo(relayLog).noquote()
+                    << QStringLiteral("no watch on the folder of %1 (%2): polling it every 250 ms")
+                           .arg(readable(absolutePath(path_)), readable(systemReason(failure)));
+            }
             return false;
         }
+        system.folderPath = folder;
+        system.identity = identityOf(system.folder);
     }
     DWORD size = 0;
     if (!::GetOverlappedResult(system.folder, &system.reading, &size, FALSE)) {

@@ -80,6 +80,18 @@ TEST(FileReader, AFolderNamedBeyondAsciiIsReadAndNotItsLookAlike) {
     std::filesystem::remove_all(top);
 }
 
+#ifdef _WIN32
+// A share's path and the system's long form are absolute as they are: named
+// as given, not as folders of the current drive (C:\server\share\…).
+TEST(FileReader, ASharesPathAndTheLongFormAreNamedAsGivenAndARelativeOneInTheWorkingFolder) {
+    for (const std::string path : {R"(\\server\share\ft1000file)", "//server/share/ft1000file",
+                                   R"(\\?\C:\Logger\ft1000file)", R"(C:\Logger\..\ft1000file)"}) {
+        EXPECT_EQ(FileReader(path).name(), path);
+    }
+    EXPECT_EQ(FileReader("ft1000file").name(), pathText(std::filesystem::current_path() / "ft1000file"));
+}
+#endif
+
 #ifdef __linux__
 TEST(FileReader, AFifoOrATerminalIsTurnedAwayWithoutBeingOpened) {
     const auto fifo = std::filesystem::temp_directory_path() / "freqrelay-fifo";

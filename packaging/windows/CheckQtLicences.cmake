@@ -1,0 +1,62 @@
+# Run when the Windows folder is installed (and so for both packages), after
+# Qt's licences are put in licenses/Qt: every licence file that a
+# qt_attribution.json of Qt's third-party code names must be there, or the
+# install fails. (An earlier build of the toolchain kept only the files named
+# LICENSE* and COPYING* and lost 11 of the 30, LICENCE and CC0_LICENSE among
+# them.)
+set(licences "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/licenses/Qt/3rdparty")
+file(GLOB_RECURSE attributions "${licences}/*/qt_attribution.json")
+if(NOT attributions)
+  message(FATAL_ERROR "No qt_attribution.json under ${licences}: Qt's third-party licences are not there.")
+endif()
+
+set(named 0)
+set(missing "")
+# The files one entry names: "LicenseFile", or a list in "LicenseFiles",
+# each relative to the entry's folder.
+function(check_entry entry folder)
+  set(files "")
+  string(JSON file ERROR_VARIABLE error GET "${entry}" LicenseFile)
+  if(NOT error)
+    list(APPEND files "${file}")
+  endif()
+  string(JSON count ERROR_VARIABLE error LENGTH "${entry}" LicenseFiles)
+  if(NOT error AND count GREATER 0)
+    math(EXPR last "${count} - 1")
+    foreach(index RANGE ${last})
+      string(JSON file GET "${entry}" LicenseFiles ${index})
+      list(APPEND files "${file}")
+    endforeach()
+  endif()
+  foreach(file IN LISTS files)
+    math(EXPR named "${named} + 1")
+    if(NOT EXISTS "${folder}/${file}")
+      list(APPEND missing "${folder}/${file}")
+    endif()
+  endforeach()
+  set(named ${named} PARENT_SCOPE)
+  set(missing "${missing}" PARENT_SCOPE)
+endfunction()
+
+foreach(attribution IN LISTS attributions)
+  get_filename_component(folder "${attribution}" DIRECTORY)
+  file(READ "${attribution}" json)
+  # One entry, or a list of them.
+  string(JSON type TYPE "${json}")
+  if(type STREQUAL "ARRAY")
+    string(JSON count LENGTH "${json}")
+    math(EXPR last "${count} - 1")
+    foreach(index RANGE ${last})
+      string(JSON entry GET "${json}" ${index})
+      check_entry("${entry}" "${folder}")
+    endforeach()
+  else()
+    check_entry("${json}" "${folder}")
+  endif()
+endforeach()
+
+if(missing)
+  list(JOIN missing "\n  " missing)
+  message(FATAL_ERROR "Licence files that Qt's qt_attribution.json files name are not there:\n  ${missing}")
+endif()
+message(STATUS "Qt's third-party licences: all ${named} files that its qt_attribution.json files name are there")
