@@ -10,6 +10,13 @@ std::string RigctldAddress::text() const {
 }
 
 std::optional<RigctldAddress> RigctldAddress::parse(std::string_view text, std::string& why) {
+    // Blanks around it, as a pasted address has them, are no part of it.
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
     RigctldAddress address;
     std::string_view host = text;
     std::string_view port;

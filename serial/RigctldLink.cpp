@@ -10,6 +10,10 @@ namespace freqrelay {
 namespace {
 
 constexpr const char* kStep = "sending the frequency";
+// An answer is "RPRT n": one that goes on longer is none, and so much of it
+// is enough to tell what came instead.
+constexpr qsizetype kLongestAnswer = 1024;
+constexpr qsizetype kQuotedAnswer = 40;
 
 // Hamlib's reasons for its error numbers, as rigctld gives them negated.
 std::string hamlibReason(int code) {
@@ -83,12 +87,17 @@ void RigctldLink::takeAnswer() {
     for (qsizetype end = answer_.indexOf('\n'); end >= 0; end = answer_.indexOf('\n')) {
         const QByteArray line = answer_.left(end).trimmed();
         answer_.remove(0, end + 1);
-        if (!done_ || !line.startsWith("RPRT ")) {
+        if (!done_) {
             continue;  // nothing asked for it
         }
+        // Exactly "RPRT n": anything else is no answer the relay can trust.
+        const std::string number = line.startsWith("RPRT ") ? line.mid(5).toStdString() : std::string();
         int code = 0;
-        const auto number = line.mid(5).toStdString();
-        std::from_chars(number.data(), number.data() + number.size(), code);
+        const auto [last, error] = std::from_chars(number.data(), number.data() + number.size(), code);
+        if (number.empty() || error != std::errc() || last != number.data() + number.size()) {
+            this->end("answered \"" + line.left(kQuotedAnswer).toStdString() + "\" where RPRT was due");
+            return;
+        }
         if (code == 0) {
             this->end(std::nullopt);
             return;
@@ -96,6 +105,10 @@ void RigctldLink::takeAnswer() {
         const std::string reason = hamlibReason(code);
         this->end("refused " + std::to_string(hz_) + " Hz: " + line.toStdString() +
                   (reason.empty() ? "" : " (" + reason + ")"));
+        return;
+    }
+    if (done_ && answer_.size() > kLongestAnswer) {
+        this->end("answered more than " + std::to_string(kLongestAnswer) + " bytes without a line end");
     }
 }
 

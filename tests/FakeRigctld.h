@@ -10,7 +10,7 @@
 // real one will not show: a refusal, no answer, a connection it drops.
 class FakeRigctld {
 public:
-    enum class Answer { Sent, Refused, Nothing, HangsUp };
+    enum class Answer { Sent, Refused, Nothing, HangsUp, Garbage, AlmostSent };
 
     FakeRigctld() {
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
@@ -44,6 +44,8 @@ private:
             case Answer::Sent: client.write("RPRT 0\n"); break;
             case Answer::Refused: client.write("RPRT -1\n"); break;
             case Answer::Nothing: break;
+            case Answer::Garbage: client.write("hello\n"); break;
+            case Answer::AlmostSent: client.write("RPRT 0x\n"); break;
             case Answer::HangsUp: client.disconnectFromHost(); return;
             }
         }

@@ -11,7 +11,8 @@ TEST(RigctldAddress, HostAndPortEachTakeTheirDefaultWhenLeftOut) {
     };
     for (const Case& c :
          {Case{"", "127.0.0.1:4532"}, Case{"radio.local", "radio.local:4532"}, Case{":4533", "127.0.0.1:4533"},
-          Case{"10.0.0.2:1", "10.0.0.2:1"}, Case{"[::1]", "[::1]:4532"}, Case{"[::1]:65535", "[::1]:65535"}}) {
+          Case{"10.0.0.2:1", "10.0.0.2:1"}, Case{"[::1]", "[::1]:4532"}, Case{"[::1]:65535", "[::1]:65535"},
+          Case{" 10.0.0.2:4533 ", "10.0.0.2:4533"}}) {
         std::string why;
         const auto parsed = RigctldAddress::parse(c.given, why);
         ASSERT_TRUE(parsed) << c.given << ": " << why;

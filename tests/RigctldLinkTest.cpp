@@ -63,7 +63,9 @@ TEST_F(RigctldLinkOnLoopback, EachFailureNamesTheServerAndTheNextTryConnectsAfre
     };
     for (const Case& c : {Case{FakeRigctld::Answer::Refused, " refused 70500000 Hz: RPRT -1 (invalid parameter)"},
                           Case{FakeRigctld::Answer::Nothing, ": no answer within 300 ms"},
-                          Case{FakeRigctld::Answer::HangsUp, ": The remote host closed the connection"}}) {
+                          Case{FakeRigctld::Answer::HangsUp, ": The remote host closed the connection"},
+                          Case{FakeRigctld::Answer::Garbage, ": answered \"hello\" where RPRT was due"},
+                          Case{FakeRigctld::Answer::AlmostSent, ": answered \"RPRT 0x\" where RPRT was due"}}) {
         SCOPED_TRACE(c.reason);
         fake.answer = c.answer;
         const auto failed = sent(link, k7050000);
