@@ -145,6 +145,10 @@ void Relay::sendingEnded(const Sending& sending) {
         report(*sending.failure);
         return;
     }
+    commandSent();
+}
+
+void Relay::commandSent() {
     lastCommandEnd_ = Clock::now();
     emit sent(lastCommand_, lastOut_, link_.destination(lastCommand_));
 }
@@ -204,8 +208,7 @@ void Relay::sendAgain() {
             emit reSendFailed(sending.failure->reason);
             return;
         }
-        lastCommandEnd_ = Clock::now();
-        emit sent(lastCommand_, lastOut_, link_.destination(lastCommand_));
+        commandSent();
     });
 }
 

@@ -80,6 +80,8 @@ private:
     void send();
     void sendingEnded(const Sending& sending);
     void sendAgain();
+    // The last command has reached the radio: the pace counts from now.
+    void commandSent();
     void report(StepFailure failure);
     void worked(const std::string& step);
     // The earliest a command may follow the last one.
