@@ -27,10 +27,10 @@ void FileReader::fail(const std::string& reason) const {
 }
 
 std::string FileReader::readWhole() {
-    const char* step = "opening the file";
+    const char* step = kOpening;
     try {
         open();
-        step = "reading the file";
+        step = kReading;
         std::string text;
         while (!atEnd_) {
             readInto(text);

@@ -35,9 +35,12 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
+    // The two steps of a read, as failures and the log name them.
+    static constexpr const char* kOpening = "opening the file";
+    static constexpr const char* kReading = "reading the file";
+
     // The file's whole text, read from its start and the file closed again;
-    // raises a StepFailure ("opening the file" or "reading the file") whose
-    // reason names the file.
+    // raises a StepFailure (kOpening or kReading) whose reason names the file.
     std::string readWhole();
     void close() noexcept;
 

@@ -91,8 +91,8 @@ std::optional<std::string> Relay::readFile() {
     watch_.reading();
     try {
         std::string text = file_.readWhole();
-        worked("opening the file");
-        worked("reading the file");
+        worked(FileReader::kOpening);
+        worked(FileReader::kReading);
         return text;
     } catch (StepFailure& failure) {
         // While a command waits to be sent again, a file that cannot be read
