@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -38,7 +41,47 @@ std::string openingFailure(const std::string& path) {
     return "";
 }
 
+// Allocations of at least this many bytes fail while it is not 0, as they
+// would on a machine short of memory.
+std::atomic<std::size_t> failAllocationsFrom{0};
+
 }  // namespace
+
+// This file's new and delete are a pair over malloc and free, which GCC
+// cannot see from the call sites it inlines them into.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+    const std::size_t from = failAllocationsFrom.load();
+    void* memory = from != 0 && size >= from ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+void operator delete(void* memory) noexcept { std::free(memory); }
+
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
+TEST(FileReader, RunningOutOfMemoryIsAFailedReadThatNamesTheFileAndTheNextReadStartsAfresh) {
+    const auto path = sizedFile("freqrelay-out-of-memory", 1 << 20);
+    FileReader reader(path.string());
+    failAllocationsFrom = 1 << 19;
+    try {
+        reader.readWhole();
+        ADD_FAILURE() << "read a file without the memory for it";
+    } catch (const StepFailure& failure) {
+        EXPECT_EQ(failure.step, FileReader::kReading);
+        EXPECT_EQ(failure.reason, path.string() + ": out of memory");
+    }
+    failAllocationsFrom = 0;
+    // The failed read let the file go: this one opens it again.
+    EXPECT_EQ(reader.readWhole().substr(0, 7), "7050000");
+    std::filesystem::remove(path);
+}
 
 TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
     const auto over = sizedFile("freqrelay-over-bound", kMaxFileSize + 1);
