@@ -38,7 +38,11 @@ Relay::~Relay() { link_.abandon(); }
 
 void Relay::start() {
     // The radio follows as soon as the file is written, not at the next poll.
-    watch_.start([this] { pollBy(watch_.readableAt(Clock::now())); });
+    watch_.start([this] {
+        if (const auto at = watch_.readableAt(Clock::now()); !quit_ && at < pollDue_) {
+            pollAt(at);
+        }
+    });
     pollAt(Clock::now());
 }
 
@@ -71,12 +75,6 @@ void Relay::poll() {
     }
     if (!quit_) {
         pollAt(Clock::now() + kPollPause);
-    }
-}
-
-void Relay::pollBy(Clock::time_point at) {
-    if (!quit_ && at < pollDue_) {
-        pollAt(at);
     }
 }
 
@@ -130,20 +128,18 @@ void Relay::take(std::string text) {
 
 void Relay::send() {
     sending_ = true;
-    link_.send(lastCommand_, [this](const Sending& sending) { sendingEnded(sending); });
-}
-
-void Relay::sendingEnded(const Sending& sending) {
-    sending_ = false;
-    for (const std::string& step : sending.worked) {
-        worked(step);
-    }
-    sendPending_ = sending.failure.has_value();
-    if (sending.failure) {
-        report(*sending.failure);
-        return;
-    }
-    commandSent();
+    link_.send(lastCommand_, [this](const Sending& sending) {
+        sending_ = false;
+        for (const std::string& step : sending.worked) {
+            worked(step);
+        }
+        sendPending_ = sending.failure.has_value();
+        if (sending.failure) {
+            report(*sending.failure);
+            return;
+        }
+        commandSent();
+    });
 }
 
 void Relay::commandSent() {

@@ -66,13 +66,10 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void poll();
-    // The next poll at `at`, or sooner if one is due sooner already.
-    void pollBy(Clock::time_point at);
     void pollAt(Clock::time_point at);
     std::optional<std::string> readFile();
     void take(std::string text);
     void send();
-    void sendingEnded(const Sending& sending);
     void sendAgain();
     void commandSent();
     void report(StepFailure failure);
