@@ -73,9 +73,30 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
         describeOut(true, readable("Sent to " + to + " at ") +
                               QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char('.'));
     });
-    connect(&relay_, &Relay::failed, this, &Form1::showFailure);
-    connect(&relay_, &Relay::cleared, this, &Form1::showCleared);
-    connect(&relay_, &Relay::reSendFailed, this, &Form1::showReSendFailed);
+    connect(&relay_, &Relay::failed, this, [this](const StepFailure& failure) {
+        if (failure.quitting) {
+            return;
+        }
+        if (failure.area == StepArea::File) {
+            Text1->setToolTip(readable("Waiting for " + failure.reason + "."));
+        } else if (failure.retrying) {
+            describeOut(false, readable("Not sent yet: " + failure.reason + ". Trying again every " +
+                                        std::to_string(kPollPause.count()) + " ms."));
+        } else {
+            describeOut(false, readable("Not sent: " + failure.reason + "."));
+        }
+    });
+    connect(&relay_, &Relay::cleared, this, [this](const Episodes::Ended& episode) {
+        // Out turns normal only once its command is on the line.
+        if (episode.failure.area == StepArea::File && !episode.failure.quitting) {
+            Text1->setToolTip({});
+        }
+    });
+    connect(&relay_, &Relay::reSendFailed, this, [this](const std::string& reason) {
+        const QString line = readable("ReSend failed: " + reason);
+        Print(line);
+        describeOut(false, line + QLatin1Char('.'));
+    });
     // A dropped command changes nothing here: Out stays drawn as not sent,
     // since the new text's command is not on the line either.
 
@@ -106,33 +127,6 @@ void Form1::Command2_Click() {
 void Form1::Print(const QString& text) {
     printed_.append(text);
     update();
-}
-
-void Form1::showFailure(const StepFailure& failure) {
-    if (failure.quitting) {
-        return;
-    }
-    if (failure.area == StepArea::File) {
-        Text1->setToolTip(readable("Waiting for " + failure.reason + "."));
-    } else if (failure.retrying) {
-        describeOut(false, readable("Not sent yet: " + failure.reason + ". Trying again every " +
-                                    std::to_string(kPollPause.count()) + " ms."));
-    } else {
-        describeOut(false, readable("Not sent: " + failure.reason + "."));
-    }
-}
-
-void Form1::showCleared(const Episodes::Ended& episode) {
-    // Out turns normal only once its command is on the line.
-    if (episode.failure.area == StepArea::File && !episode.failure.quitting) {
-        Text1->setToolTip({});
-    }
-}
-
-void Form1::showReSendFailed(const std::string& reason) {
-    const QString line = readable("ReSend failed: " + reason);
-    Print(line);
-    describeOut(false, line + QLatin1Char('.'));
 }
 
 void Form1::describeOut(bool sent, const QString& note) {

@@ -35,9 +35,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void showFailure(const StepFailure& failure);
-    void showCleared(const Episodes::Ended& episode);
-    void showReSendFailed(const std::string& reason);
     // Out's command is on the line or not (red); `note` says where or why.
     void describeOut(bool sent, const QString& note);
 
