@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace freqrelay {
 
@@ -81,18 +82,16 @@ struct LogFile::Handle {
     // The last write stopped inside a line: the next one starts a new line.
     bool torn = false;
 
-    ~Handle() { closeFile(); }
-
-    void closeFile() {
+    ~Handle() {
         if (descriptor >= 0) {
             ::close(descriptor);
         }
-        descriptor = -1;
     }
 
     void adopt(int newDescriptor) {
-        closeFile();
-        descriptor = newDescriptor;
+        if (const int old = std::exchange(descriptor, newDescriptor); old >= 0) {
+            ::close(old);
+        }
         ::fstat(descriptor, &opened);
         torn = false;
     }
