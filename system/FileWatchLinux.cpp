@@ -54,16 +54,15 @@ struct FileWatch::System {
     // Watches the folder of `file` for its name in `watched`; 0, or errno.
     int watch(Watched& watched, const std::filesystem::path& file) {
         const std::string folder = file.parent_path().string();
-        if (watched.watch >= 0 && watched.folder == folder) {
-            watched.name = file.filename().string();
-            return 0;
+        int reason = 0;
+        if (watched.watch < 0 || watched.folder != folder) {
+            forget(watched);
+            // A bare modification tells of a writer still at work.
+            watched.watch =
+                ::inotify_add_watch(inotify, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ONLYDIR);
+            reason = watched.watch < 0 ? errno : 0;
+            watched.folder = folder;
         }
-        forget(watched);
-        // A bare modification tells of a writer still at work.
-        watched.watch =
-            ::inotify_add_watch(inotify, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ONLYDIR);
-        const int reason = watched.watch < 0 ? errno : 0;
-        watched.folder = folder;
         watched.name = file.filename().string();
         return reason;
     }
