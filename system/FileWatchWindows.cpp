@@ -135,7 +135,7 @@ bool FileWatch::update() {
                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
         if (system.folder == INVALID_HANDLE_VALUE || !system.readChanges()) {
             const DWORD failure = ::GetLastError();
-            system.stop();
+            system.stop();  // tried again at the next poll
             if (!system.told) {
                 system.told = true;
                 qCInfo(relayLog).noquote()
