@@ -8,9 +8,8 @@
 
 namespace freqrelay {
 
-// The ANSI argv has lost what the code page lacks (Łukasz arrives as Lukasz,
-// 日本語 as ???): the arguments are taken from the command line as the
-// system keeps it, in UTF-16.
+// The ANSI argv loses what the code page lacks (日本語 arrives as ???): the
+// arguments are taken in UTF-16.
 QStringList CommandLine::arguments(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);

@@ -28,12 +28,9 @@ std::string DisplayProbe::unreachableDisplay() {
     if (xcb == nullptr) {
         return {};  // Qt cannot use X either, and says why itself
     }
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
-    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
-    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+    const auto connect = reinterpret_cast<void* (*)(const char*, int*)>(::dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<int (*)(void*)>(::dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<void (*)(void*)>(::dlsym(xcb, "xcb_disconnect"));
     bool reached = true;
     if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
         void* connection = connect(display.constData(), nullptr);

@@ -8,16 +8,13 @@
 
 namespace freqrelay {
 
-// Watches the folder the file's path names (against the working directory),
-// and when the path is a link, the folder of the file it leads to, from the
-// event loop, and tells when the file's writer has been at work:
-// closed the file after writing, renamed or moved it into place, or modified
-// it. A bare modification may be a writer between two writes, so the file
-// is read only once the writer has closed it or it has settled (WriteSettle).
-// Where the system gives no such watch, or the folder cannot be watched,
-// the log says so once, nothing is told here and the relay polls as before;
-// a folder that is not there yet, or is removed and made again, is watched
-// from the first poll that finds it. Each system has its own part.
+// Watches the file's folder (and a link's target's folder) from the event
+// loop, and tells when the writer has closed, moved in or modified the file.
+// A bare modification may come between two writes, so the file is read only
+// once the writer has closed it or it has settled (WriteSettle). Where there
+// is no watch the log says so once and the relay just polls; a folder that
+// is missing, or removed and made again, is watched from the poll that
+// finds it.
 class FileWatch {
 public:
     explicit FileWatch(std::string path);
@@ -25,11 +22,9 @@ public:
     FileWatch(const FileWatch&) = delete;
     FileWatch& operator=(const FileWatch&) = delete;
 
-    // From now on `changed` is called, from the event loop, whenever the
-    // writer has been seen at work on the file.
+    // From now on `changed` is called whenever the writer is seen at work.
     void start(std::function<void()> changed);
-    // When a read of the file due at `due` may go ahead, by all the watch
-    // has seen up to now.
+    // When a read of the file due at `due` may go ahead.
     WriteSettle::TimePoint readableAt(WriteSettle::TimePoint due) {
         update();
         return settle_.readableAt(due);
@@ -41,10 +36,9 @@ private:
     struct System;
     // Whether the system's watch tells when a writer closes the file.
     static const bool kTellsCloses;
-    // Takes in what the watch has seen and watches the folder if it is not
-    // watched (any more); true when the writer was at work on the file.
+    // Takes in what the watch has seen, and watches the folder if it is not
+    // watched; true when the writer was at work on the file.
     bool update();
-    // The system's watch has something to tell.
     void woken() {
         if (update() && changed_) {
             changed_();

@@ -1,6 +1,4 @@
-// The Linux part of FileWatch: inotify on the file's folder, and on the
-// folder of the file a symbolic link leads to, read when the event loop sees
-// its descriptor ready.
+// FileWatch through inotify on the file's folder and its link target's.
 #include "system/FileWatch.h"
 
 #include "core/FileReader.h"
@@ -53,21 +51,18 @@ struct FileWatch::System {
     std::unique_ptr<QSocketNotifier> ready;
     bool told = false;
 
-    // Watches the folder of `file` for its name in `watched`, in place of
-    // what it watched; 0, or why it cannot.
+    // Watches the folder of `file` for its name in `watched`; 0, or errno.
     int watch(Watched& watched, const std::filesystem::path& file) {
         const std::string folder = file.parent_path().string();
-        if (watched.watch >= 0 && watched.folder == folder) {
-            watched.name = file.filename().string();
-            return 0;
+        int reason = 0;
+        if (watched.watch < 0 || watched.folder != folder) {
+            forget(watched);
+            // A bare modification tells of a writer still at work.
+            watched.watch =
+                ::inotify_add_watch(inotify, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ONLYDIR);
+            reason = watched.watch < 0 ? errno : 0;
+            watched.folder = folder;
         }
-        forget(watched);
-        // A bare modification is watched too: it tells of a writer still at
-        // work.
-        watched.watch =
-            ::inotify_add_watch(inotify, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ONLYDIR);
-        const int reason = watched.watch < 0 ? errno : 0;
-        watched.folder = folder;
         watched.name = file.filename().string();
         return reason;
     }
@@ -120,9 +115,8 @@ bool FileWatch::update() {
     if (system.inotify < 0) {
         return false;
     }
-    // What the system has seen comes first: a folder that is gone says so
-    // here (IN_IGNORED), and is then watched again below at once if it is
-    // already back.
+    // Events first: a folder that is gone says so (IN_IGNORED), and is then
+    // watched again below if it is already back.
     bool atWork = false;
     alignas(inotify_event) char events[4096];
     for (ssize_t size = 0; (size = ::read(system.inotify, events, sizeof events)) > 0;) {
@@ -150,12 +144,10 @@ bool FileWatch::update() {
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
-    // Resolved at every poll, not at start: the path is read against the
-    // working directory of each poll, and a link may be pointed elsewhere. A
-    // link's target is watched in its own folder, since a writer replaces the
-    // file there. A watch that cannot be had (a folder not there, the limit
-    // of watches reached) is tried again at every poll, which costs a call or
-    // two; the poll follows the file meanwhile.
+    // Resolved at every poll: the working directory may change, and a link
+    // may be pointed elsewhere. A writer replaces a link's target in its own
+    // folder, so that is watched too. A watch that cannot be had (no folder,
+    // too many watches) is tried again at each poll.
     const std::filesystem::path file = absolutePath(path_);
     const std::filesystem::path target = linkTarget(file);
     int reason = system.watch(system.path, file);

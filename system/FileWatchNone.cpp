@@ -1,5 +1,4 @@
-// FileWatch where the relay knows no watch: nothing is ever told, and the
-// relay polls at its own pace.
+// Where there is no watch: nothing is ever told, and the relay just polls.
 #include "system/FileWatch.h"
 
 #include <filesystem>

@@ -1,7 +1,5 @@
-// The Windows part of FileWatch: ReadDirectoryChangesW on the file's folder,
-// its completion delivered to the event loop through an event. Windows tells
-// no close after writing: a writer that rewrites the file in place is seen
-// only as modifications, and is read once they have settled.
+// FileWatch through ReadDirectoryChangesW on the file's folder. Windows tells
+// no close after writing: a rewrite in place is read once it has settled.
 #include "system/FileWatch.h"
 
 #include "core/FileReader.h"
@@ -18,10 +16,8 @@ namespace freqrelay {
 
 namespace {
 
-// What tells a folder from another one made later under the same name: its
-// volume and its index there, which no other folder gets while the watch
-// holds this one open. (Wine gives the time of the last change for the time
-// a folder was made, so that time cannot tell them.)
+// Tells a folder from one made later under the same name (Wine's creation
+// time is the last change's, so that cannot).
 struct FolderIdentity {
     DWORD volume;
     DWORD indexHigh;
@@ -37,8 +33,7 @@ std::optional<FolderIdentity> identityOf(HANDLE folder) {
     return FolderIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-// The identity of the folder that `path` names now; none when it is not
-// there.
+// The identity of the folder `path` names now, if any.
 std::optional<FolderIdentity> identityAt(const std::wstring& path) {
     const HANDLE folder =
         ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -65,8 +60,7 @@ struct FileWatch::System {
     std::unique_ptr<QWinEventNotifier> ready;
     alignas(DWORD) char changes[16 * 1024];
 
-    // Asks for the folder's next changes; false when the folder cannot be
-    // watched (any more).
+    // False when the folder cannot be watched (any more).
     bool readChanges() {
         reading = OVERLAPPED{};
         reading.hEvent = done;
@@ -128,10 +122,8 @@ bool FileWatch::update() {
     if (system.done == nullptr) {
         return false;
     }
-    // Resolved at every poll, not at start: the path is read against the
-    // working directory of each poll. A watched folder that was deleted, or
-    // deleted and made again, is no longer the one the path names: Wine
-    // never ends the watch of a deleted folder, so this is looked at here.
+    // Resolved at every poll, as the working directory may change. Wine
+    // never ends the watch of a deleted folder, so that is looked at here.
     const std::wstring folder = systemPath(absolutePath(path_)).parent_path().wstring();
     if (system.folder != INVALID_HANDLE_VALUE &&
         (folder != system.folderPath || identityAt(folder) != system.identity)) {
@@ -143,10 +135,8 @@ bool FileWatch::update() {
                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
         if (system.folder == INVALID_HANDLE_VALUE || !system.readChanges()) {
             const DWORD failure = ::GetLastError();
-            system.stop();
+            system.stop();  // tried again at the next poll
             if (!system.told) {
-                // Tried again at every poll: a folder that comes back is
-                // watched within a poll pause.
                 system.told = true;
                 qCInfo(relayLog).noquote()
                     << QStringLiteral("no watch on the folder of %1 (%2): polling it every 250 ms")
@@ -176,8 +166,7 @@ bool FileWatch::update() {
     for (DWORD at = 0; at < size;) {
         const auto* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(system.changes + at);
         if (system.isFile(*change)) {
-            // Renamed into place: whole. Anything else (created, written,
-            // resized) may be a writer still at work.
+            // Renamed into place is whole; anything else may be a writer at work.
             if (change->Action == FILE_ACTION_RENAMED_NEW_NAME) {
                 settle_.finished();
             } else if (change->Action != FILE_ACTION_REMOVED && change->Action != FILE_ACTION_RENAMED_OLD_NAME) {

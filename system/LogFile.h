@@ -8,17 +8,13 @@ namespace freqrelay {
 // Why a log is refused at its name: the relay would read its own lines.
 inline constexpr const char* kLogIsTheFrequencyFile = "it is the frequency file, which the relay reads";
 
-// The file --log appends to. Each line goes out in one write, so that the
-// lines of two relays sharing a log never tear into each other. It is never
-// the frequency file (see pathsLeadToOneFile), nor created through a link
-// that leads to it. Where the system allows it (Unix), neither opening nor
-// writing waits: a FIFO with no reader is refused, and a line that a FIFO
-// has no room for now is not written (the relay must not wait on a reader
-// that stopped reading), nor any part of it. Anything that is neither a
-// file, a FIFO nor a character device is refused there, and the log follows
-// rotation: when its name leads to another file than the one open, or to
-// none, the name is opened again before the next line (unless it leads to
-// the frequency file then), and created with the mode the old file had.
+// The file --log appends to, never the frequency file. Each line goes out in
+// one write, so that two relays sharing a log never tear each other's lines.
+// On Unix nothing waits: a FIFO with no reader is refused, and a line a full
+// FIFO has no room for is lost whole (a stalled reader must not stall the
+// relay). Only a file, a FIFO or a character device is taken there, and the
+// log follows rotation: when the name no longer leads to the open file, it
+// is opened again before the next line, with the old file's mode.
 class LogFile {
 public:
     LogFile();
@@ -26,8 +22,8 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // Opens `path` for appending; false, with the reason, when it cannot be
-    // opened, is no place for a log, or leads to `frequencyFile`.
+    // False, with the reason, when `path` cannot be opened for appending, is
+    // no place for a log, or leads to `frequencyFile`.
     bool open(const std::string& path, const std::string& frequencyFile, std::string& reason);
     // Appends `line`, which ends in its line end; false, with the reason,
     // when it was not written whole.
@@ -36,7 +32,7 @@ public:
 private:
     struct Handle;
     std::string path_;
-    std::string frequencyFile_;  // read at each reopening, where there is one
+    std::string frequencyFile_;  // checked again at each reopening
     std::unique_ptr<Handle> handle_;
 };
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace freqrelay {
 
@@ -21,17 +22,21 @@ bool mayHoldALog(mode_t mode) { return S_ISREG(mode) || S_ISFIFO(mode) || S_ISCH
 const char* const kNoLogKind = "it is not a file, a FIFO or a character device";
 const char* const kFifoFull = "the FIFO is full: its reader is not keeping up";
 
-// Opens `path` for appending, so that neither the opening nor a write
-// waits: a FIFO with no reader fails at once instead of holding up the start
-// until a reader comes, and a reader that stops reading costs lines, not
-// the relay. -1 with the reason and errno's value in `error` when it cannot
-// be opened.
-int openForAppending(const std::string& path, int flags, mode_t mode, std::string& reason, int& error) {
+// Opens the log `path` for appending without blocking: a FIFO with no reader
+// fails at once instead of holding up the start, and a reader that stops
+// reading costs lines, not the relay. -1 with the reason, and errno's value
+// in `error`, when it cannot be opened or leads to `frequencyFile`.
+int openForAppending(const std::string& path, const std::string& frequencyFile, int flags, mode_t mode,
+                     std::string& reason, int& error) {
+    error = 0;
+    if (pathsLeadToOneFile(path, frequencyFile)) {
+        reason = kLogIsTheFrequencyFile;
+        return -1;
+    }
     struct stat named {};
     const bool exists = ::stat(path.c_str(), &named) == 0;
     if (exists && !mayHoldALog(named.st_mode)) {
         reason = kNoLogKind;
-        error = 0;
         return -1;
     }
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags, mode);
@@ -42,7 +47,6 @@ int openForAppending(const std::string& path, int flags, mode_t mode, std::strin
         return -1;
     }
     struct stat opened {};
-    error = 0;
     if (::fstat(descriptor, &opened) != 0 || !mayHoldALog(opened.st_mode)) {
         reason = kNoLogKind;
         ::close(descriptor);
@@ -51,13 +55,12 @@ int openForAppending(const std::string& path, int flags, mode_t mode, std::strin
     return descriptor;
 }
 
-// Why a write to a log of the `kind` failed with `error`.
 std::string writeFailure(int error, mode_t kind) {
     return (error == EAGAIN || error == EWOULDBLOCK) && S_ISFIFO(kind) ? kFifoFull : std::strerror(error);
 }
 
-// How many bytes the FIFO behind `descriptor` can take now. Only Linux can
-// tell a FIFO's size; elsewhere PIPE_BUF is all it is sure to hold.
+// How many bytes the FIFO can take now. Only Linux tells a FIFO's size;
+// elsewhere PIPE_BUF is all it is sure to hold.
 std::size_t fifoRoom(int descriptor) {
     int unread = 0;
     if (::ioctl(descriptor, FIONREAD, &unread) != 0) {
@@ -79,29 +82,24 @@ struct LogFile::Handle {
     // The last write stopped inside a line: the next one starts a new line.
     bool torn = false;
 
-    ~Handle() { closeFile(); }
-
-    void closeFile() {
+    ~Handle() {
         if (descriptor >= 0) {
             ::close(descriptor);
         }
-        descriptor = -1;
     }
 
     void adopt(int newDescriptor) {
-        closeFile();
-        descriptor = newDescriptor;
+        if (const int old = std::exchange(descriptor, newDescriptor); old >= 0) {
+            ::close(old);
+        }
         ::fstat(descriptor, &opened);
         torn = false;
     }
 
-    // Create-style rotation renames the log and may leave the new one to the
-    // relay; a log that is deleted would swallow every later line. Either
-    // way the name no longer leads to the open file, and is opened again,
-    // created if need be with the old file's mode (not narrowed by umask).
-    // Copying and truncating needs nothing: every write goes to the end.
-    // A name that now leads to the frequency file (a link put there) is not
-    // opened: the relay would read its own lines.
+    // Rotation that renames the log, or deletes it, leaves the name leading
+    // to another file or none: it is opened again, created if need be with
+    // the old file's mode (not narrowed by umask). Copy and truncate needs
+    // nothing, as every write goes to the end.
     bool followRotation(const std::string& path, const std::string& frequencyFile, std::string& reason) {
         struct stat named {};
         if (::stat(path.c_str(), &named) == 0) {
@@ -113,15 +111,10 @@ struct LogFile::Handle {
         }
         std::string why;
         int error = 0;
-        int reopened = -1;
-        if (pathsLeadToOneFile(path, frequencyFile)) {
-            why = kLogIsTheFrequencyFile;
-        } else {
-            reopened = openForAppending(path, 0, 0, why, error);
-        }
+        int reopened = openForAppending(path, frequencyFile, 0, 0, why, error);
         if (reopened < 0 && error == ENOENT) {
             const mode_t mode = opened.st_mode & 07777;
-            reopened = openForAppending(path, O_CREAT | O_EXCL, mode, why, error);
+            reopened = openForAppending(path, frequencyFile, O_CREAT | O_EXCL, mode, why, error);
             if (reopened >= 0) {
                 ::fchmod(reopened, mode);
             }
@@ -140,12 +133,8 @@ LogFile::LogFile() : handle_(std::make_unique<Handle>()) {}
 LogFile::~LogFile() = default;
 
 bool LogFile::open(const std::string& path, const std::string& frequencyFile, std::string& reason) {
-    if (pathsLeadToOneFile(path, frequencyFile)) {
-        reason = kLogIsTheFrequencyFile;
-        return false;
-    }
     int error = 0;
-    const int descriptor = openForAppending(path, O_CREAT, 0666, reason, error);
+    const int descriptor = openForAppending(path, frequencyFile, O_CREAT, 0666, reason, error);
     if (descriptor < 0) {
         return false;
     }
@@ -161,17 +150,14 @@ bool LogFile::append(const std::string& line, std::string& reason) {
         return false;
     }
     const std::string whole = handle_->torn ? '\n' + line : line;
-    // Up to PIPE_BUF bytes a FIFO takes all of a write or none of it. A
-    // longer line would go in part when the FIFO is nearly full, so it is
-    // written only when the FIFO has room for all of it, and lost whole
-    // otherwise. (Two writers' lines that long may still mix, as they
-    // would with any write.)
+    // A FIFO takes up to PIPE_BUF bytes whole or not at all; a longer line
+    // could go in part, so it is written only when all of it fits.
     if (S_ISFIFO(kind) && whole.size() > PIPE_BUF && whole.size() > fifoRoom(handle_->descriptor)) {
         reason = kFifoFull;
         return false;
     }
-    // One write for the whole line. Only a write cut short (a disk filling
-    // up) is finished by another, which also tells why it stopped.
+    // Only a write cut short (a disk filling up) is followed by another,
+    // which also tells why it stopped.
     std::size_t done = 0;
     while (done < whole.size()) {
         const ssize_t written = ::write(handle_->descriptor, whole.data() + done, whole.size() - done);

@@ -23,9 +23,8 @@ namespace {
 
 QtMessageHandler systemHandler = nullptr;
 
-// The --log file, and its own failures (a full disk, a FIFO whose reader has
-// gone): told once when they start and once when writing works again, as
-// the relay's steps are.
+// The --log file. Its own failures (a full disk, a FIFO's reader gone) are
+// told once when they start and once when writing works again.
 struct LogFileOutput {
     LogFile file;
     std::string name;  // its absolute path, as its failures name it
@@ -38,15 +37,16 @@ struct LogFileOutput {
 // Never destroyed: Qt may log while the program's static objects are.
 LogFileOutput* logFile = nullptr;
 
-// A line of the log's own, in the relay's category, on standard error.
+QMessageLogContext relayContext() { return QMessageLogContext(nullptr, 0, nullptr, relayLog().categoryName()); }
+
+// A line of the log's own, on standard error only.
 void tellOnStandardError(const QString& message) {
-    const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
-    Console::writeLog(QtWarningMsg, context, message, systemHandler);
+    Console::writeLog(QtWarningMsg, relayContext(), message, systemHandler);
 }
 
-// A log file spans weeks and is read beside other systems' logs: each line
-// carries its local date and time with milliseconds and the UTC offset.
-// (Qt's ISO form gives no offset for local time, and "Z" for an offset of 0.)
+// A log file spans weeks and is read beside other logs: each line carries
+// its local time with milliseconds and the UTC offset (Qt's ISO form leaves
+// that out for local time, and writes "Z" for 0).
 std::string dated(const QString& line) {
     const QDateTime now = QDateTime::currentDateTime();
     const int offsetMinutes = now.offsetFromUtc() / 60;
@@ -69,8 +69,7 @@ void appendToLogFile(LogFileOutput& log, const QString& line) {
                 .arg(readable(log.name))
                 .arg(std::chrono::duration<double>(std::chrono::steady_clock::now() - log.since).count(), 0, 'f', 1)
                 .arg(lost, readable(log.reason));
-        const QMessageLogContext context(nullptr, 0, nullptr, relayLog().categoryName());
-        if (!log.file.append(dated(qFormatLogMessage(QtWarningMsg, context, worksAgain)), reason)) {
+        if (!log.file.append(dated(qFormatLogMessage(QtWarningMsg, relayContext(), worksAgain)), reason)) {
             ++log.lostLines;
             log.reason = reason;
             return;
@@ -91,9 +90,8 @@ void appendToLogFile(LogFileOutput& log, const QString& line) {
     }
 }
 
-// The log file is the relay's own: Qt's messages about the platform (a
-// display's scale, a missing font) would only puzzle whoever reads it. They
-// still reach standard error, where QT_LOGGING_RULES governs them.
+// Qt's own messages (a display's scale, a missing font) would only puzzle
+// the log file's reader; they still reach standard error.
 bool isRelayLine(const QMessageLogContext& context) {
     return context.category != nullptr && qstrncmp(context.category, "freqrelay.", 10) == 0;
 }

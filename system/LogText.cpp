@@ -1,5 +1,9 @@
 #include "system/LogText.h"
 
+#include <QByteArrayView>
+
+#include <bit>
+
 Q_LOGGING_CATEGORY(relayLog, "freqrelay.relay", QtInfoMsg)
 
 namespace freqrelay {
@@ -8,38 +12,10 @@ namespace {
 
 // The length of the valid UTF-8 sequence at `at`, or 0 when there is none.
 std::size_t utf8SequenceAt(const std::string& bytes, std::size_t at) {
-    const auto byte = [&](std::size_t i) {
-        return static_cast<unsigned char>(bytes[i]);
-    };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + length > bytes.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past Unicode are invalid.
-    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < least[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    const std::size_t length = lead < 0x80 ? 1 : static_cast<std::size_t>(std::countl_one(lead));
+    if (length > 4 || at + length > bytes.size() ||
+        !QByteArrayView(bytes.data() + at, static_cast<qsizetype>(length)).isValidUtf8()) {
         return 0;
     }
     return length;

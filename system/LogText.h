@@ -10,9 +10,8 @@ Q_DECLARE_LOGGING_CATEGORY(relayLog)
 
 namespace freqrelay {
 
-// Text as it can be shown: valid UTF-8 as it is, every other byte and every
-// control character escaped ("\xFF"), so that a path or a file's text that
-// is no valid text is still told exactly.
+// Valid UTF-8 as it is, every other byte and every control character
+// escaped ("\xFF"), so that a path that is no valid text is told exactly.
 QString readable(const std::string& bytes);
 
 }  // namespace freqrelay

@@ -1,5 +1,5 @@
-// The POSIX part of QuitSignals: the handler writes to a pipe that the event
-// loop watches, the one thing a handler may safely do to wake it.
+// The handler writes to a pipe the event loop watches: the one safe way for
+// it to wake the loop.
 #include "system/QuitSignals.h"
 
 #include <QSocketNotifier>
@@ -56,9 +56,8 @@ void QuitSignals::install() {
     installUnlessIgnored(SIGINT);
     std::signal(SIGTERM, onQuitSignal);
     installUnlessIgnored(SIGHUP);
-    // A log reader that has gone (a pipe to head, a FIFO's reader) makes a
-    // write fail with EPIPE, which the log handles; the signal's default
-    // would end the relay instead.
+    // A log reader that has gone (a pipe to head) makes a write fail with
+    // EPIPE, which the log handles; the default would end the relay.
     std::signal(SIGPIPE, SIG_IGN);
 }
 

@@ -1,5 +1,5 @@
-// The Windows part of QuitSignals: the handlers set an event that the event
-// loop waits on (they run on threads of their own).
+// The handlers run on threads of their own: they set an event the event
+// loop waits on.
 #include "system/QuitSignals.h"
 
 #include <QWinEventNotifier>
@@ -36,8 +36,8 @@ extern "C" void onQuitSignal(int signal) {
 BOOL WINAPI onConsoleEvent(DWORD event) {
     raiseQuit();
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
-        // The system ends the process as soon as this returns; the relay
-        // closes the port and ends itself well within this time.
+        // The process ends when this returns; the relay closes the port and
+        // ends itself well within this time.
         ::Sleep(4000);
     }
     return TRUE;

@@ -2,10 +2,8 @@
 
 namespace freqrelay {
 
-// On Windows the relay holds a named mutex, Local\freqrelay-running, for as
-// long as it runs: the installer and the uninstaller look for it and ask for
-// the relay to be closed first, instead of replacing or deleting a program
-// in use. Elsewhere there is nothing to do.
+// On Windows a named mutex, Local\freqrelay-running, held while the relay
+// runs: the installer and uninstaller ask for the relay to be closed first.
 class RunningMark {
 public:
     static void hold();

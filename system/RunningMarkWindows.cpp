@@ -4,9 +4,8 @@
 
 namespace freqrelay {
 
-// The handle is never closed: the system releases the mutex when the
-// process ends, however it ends. A second relay opens the same mutex, which
-// is just as well: it too is running.
+// Never closed: the system releases it when the process ends, however it
+// ends. A second relay opens the same mutex, which is right: it runs too.
 void RunningMark::hold() { ::CreateMutexW(nullptr, FALSE, L"Local\\freqrelay-running"); }
 
 }  // namespace freqrelay

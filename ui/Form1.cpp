@@ -22,6 +22,14 @@ QRect twips(int left, int top, int width, int height) {
     return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel};
 }
 
+// A widget of the design, with its name as its object name.
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, QRect geometry) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
 // The old sans-serif face where it exists, the system's own otherwise.
 QFont boldSans(int points) {
     QFont font;
@@ -38,46 +46,57 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(4230 / kTwipsPerPixel, 2190 / kTwipsPerPixel);
 
-    Text1 = new QLineEdit(this);
-    Text1->setGeometry(twips(1200, 720, 2775, 615));
+    Text1 = place(new QLineEdit(this), "Text1", twips(1200, 720, 2775, 615));
     Text1->setFont(boldSans(18));
-    Command1 = new QPushButton(QStringLiteral("QUIT"), this);
-    Command1->setGeometry(twips(3120, 120, 735, 495));
-    Text2 = new QLineEdit(this);
-    Text2->setGeometry(twips(1200, 1440, 2775, 615));
+    Command1 = place(new QPushButton(QStringLiteral("QUIT"), this), "Command1", twips(3120, 120, 735, 495));
+    Text2 = place(new QLineEdit(this), "Text2", twips(1200, 1440, 2775, 615));
     Text2->setFont(boldSans(18));
-    Label1 = new QLabel(QStringLiteral("In"), this);
-    Label1->setGeometry(twips(480, 840, 495, 375));
+    Label1 = place(new QLabel(QStringLiteral("In"), this), "Label1", twips(480, 840, 495, 375));
     Label1->setFont(boldSans(12));
     Label1->setBuddy(Text1);
-    Label2 = new QLabel(QStringLiteral("Out"), this);
-    Label2->setGeometry(twips(480, 1560, 615, 375));
+    Label2 = place(new QLabel(QStringLiteral("Out"), this), "Label2", twips(480, 1560, 615, 375));
     Label2->setFont(boldSans(12));
     Label2->setBuddy(Text2);
-    Command2 = new QPushButton(QStringLiteral("ReSend"), this);
-    Command2->setGeometry(twips(1200, 120, 975, 495));
+    Command2 = place(new QPushButton(QStringLiteral("ReSend"), this), "Command2", twips(1200, 120, 975, 495));
 
     QWidget::setTabOrder(Text1, Command1);
     QWidget::setTabOrder(Command1, Text2);
     QWidget::setTabOrder(Text2, Command2);
 
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2->setObjectName(QStringLiteral("Command2"));
     connect(&relay_, &Relay::shown, this, [this](const std::string& in, const std::optional<std::string>& out) {
         Text1->setText(QString::fromLatin1(in));
         if (out) {
             Text2->setText(QString::fromLatin1(*out));
         }
     });
-    connect(&relay_, &Relay::sent, this,
-            [this](const Command&, const std::string&, const std::string& to) { showSent(to); });
-    connect(&relay_, &Relay::failed, this, &Form1::showFailure);
-    connect(&relay_, &Relay::cleared, this, &Form1::showCleared);
-    connect(&relay_, &Relay::reSendFailed, this, &Form1::showReSendFailed);
+    connect(&relay_, &Relay::sent, this, [this](const Command&, const std::string&, const std::string& to) {
+        describeOut(true, readable("Sent to " + to + " at ") +
+                              QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char('.'));
+    });
+    connect(&relay_, &Relay::failed, this, [this](const StepFailure& failure) {
+        if (failure.quitting) {
+            return;
+        }
+        if (failure.area == StepArea::File) {
+            Text1->setToolTip(readable("Waiting for " + failure.reason + "."));
+        } else if (failure.retrying) {
+            describeOut(false, readable("Not sent yet: " + failure.reason + ". Trying again every " +
+                                        std::to_string(kPollPause.count()) + " ms."));
+        } else {
+            describeOut(false, readable("Not sent: " + failure.reason + "."));
+        }
+    });
+    connect(&relay_, &Relay::cleared, this, [this](const Episodes::Ended& episode) {
+        // Out turns normal only once its command is on the line.
+        if (episode.failure.area == StepArea::File && !episode.failure.quitting) {
+            Text1->setToolTip({});
+        }
+    });
+    connect(&relay_, &Relay::reSendFailed, this, [this](const std::string& reason) {
+        const QString line = readable("ReSend failed: " + reason);
+        Print(line);
+        describeOut(false, line + QLatin1Char('.'));
+    });
     // A dropped command changes nothing here: Out stays drawn as not sent,
     // since the new text's command is not on the line either.
 
@@ -85,16 +104,13 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
 
-Form1::~Form1() = default;
-
 void Form1::Form_Load() {
     show();
     relay_.start();
 }
 
 void Form1::Command1_Click() {
-    // Once only: closing the window and the application's own quit come
-    // back here.
+    // Once only: closing the window and the application's quit come here too.
     if (relay_.ended()) {
         return;
     }
@@ -111,38 +127,6 @@ void Form1::Command2_Click() {
 void Form1::Print(const QString& text) {
     printed_.append(text);
     update();
-}
-
-void Form1::showFailure(const StepFailure& failure) {
-    if (failure.quitting) {
-        return;
-    }
-    if (failure.area == StepArea::File) {
-        Text1->setToolTip(readable("Waiting for " + failure.reason + "."));
-    } else if (failure.retrying) {
-        describeOut(false, readable("Not sent yet: " + failure.reason + ". Trying again every " +
-                                    std::to_string(kPollPause.count()) + " ms."));
-    } else {
-        describeOut(false, readable("Not sent: " + failure.reason + "."));
-    }
-}
-
-void Form1::showCleared(const Episodes::Ended& episode) {
-    // Out turns normal only once its command is on the line.
-    if (episode.failure.area == StepArea::File && !episode.failure.quitting) {
-        Text1->setToolTip({});
-    }
-}
-
-void Form1::showSent(const std::string& to) {
-    describeOut(true, readable("Sent to " + to + " at ") + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) +
-                          QLatin1Char('.'));
-}
-
-void Form1::showReSendFailed(const std::string& reason) {
-    const QString line = readable("ReSend failed: " + reason);
-    Print(line);
-    describeOut(false, line + QLatin1Char('.'));
 }
 
 void Form1::describeOut(bool sent, const QString& note) {
@@ -167,8 +151,7 @@ void Form1::paintEvent(QPaintEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // Closing through the frame ends the relay exactly as QUIT does, instead
-    // of leaving an invisible process polling.
+    // As QUIT, rather than leave an invisible process polling.
     Command1_Click();
     event->accept();
 }

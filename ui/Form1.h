@@ -11,22 +11,18 @@ class QPushButton;
 
 namespace freqrelay {
 
-// The relay's only window: the "In" and "Out" fields, the "ReSend" and
-// "QUIT" buttons, and a print area on its own surface. It shows what its
-// relay's signals tell, and hands the two clicks to the relay. Out is drawn in red,
-// with the reason as its tooltip, while the command it shows is not on the
-// line; In's tooltip tells why the file cannot be read. The widgets carry
-// their names as object names: "Text1", "Command2", ...
+// The relay's window: the In and Out fields, the ReSend and QUIT buttons,
+// and a print area. Out is drawn in red, the reason its tooltip, while its
+// command is not on the line; In's tooltip tells why the file cannot be
+// read. The widgets' object names are their names: "Text1", "Command2", ...
 class Form1 final : public QWidget {
 public:
     explicit Form1(Relay& relay, QWidget* parent = nullptr);
-    ~Form1() override;
 
-    // Shows the window and starts the relay's polling, which the event loop
-    // runs until QUIT.
+    // Shows the window and starts the relay.
     void Form_Load();
-    // QUIT: the relay closes the file and the port; the window is unloaded
-    // and the event loop ends.
+    // QUIT: the relay lets go of the port, the window goes and the event
+    // loop ends.
     void Command1_Click();
     // ReSend: prints an empty line and sends the last command again.
     void Command2_Click();
@@ -39,12 +35,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void showFailure(const StepFailure& failure);
-    void showCleared(const Episodes::Ended& episode);
-    void showSent(const std::string& to);
-    void showReSendFailed(const std::string& reason);
-    // Out's command is not on the line (drawn in red), or is; `note` says
-    // why, or where and when.
+    // Out's command is on the line or not (red); `note` says where or why.
     void describeOut(bool sent, const QString& note);
 
     Relay& relay_;

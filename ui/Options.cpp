@@ -42,8 +42,7 @@ std::optional<int> Options::take(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
     QStringList arguments = CommandLine::arguments(argc, argv);
-    // --rigctld may stand without its address, which is then the variable's
-    // or the default.
+    // --rigctld may stand alone, for the variable's address or the default.
     const QString rigctldVariable = qEnvironmentVariable(kRigctldVariable);
     for (qsizetype at = 1; at < arguments.size(); ++at) {
         if (arguments[at] == QLatin1String("--rigctld") &&
@@ -53,13 +52,12 @@ std::optional<int> Options::take(int argc, char** argv) {
                 (rigctldVariable.isEmpty() ? QString::fromStdString(RigctldAddress().text()) : rigctldVariable);
         }
     }
-    const auto bytesOf = &CommandLine::pathOf;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2, or to "
                        "Hamlib's rigctld, which drives any radio it knows."));
-    // Not addHelpOption: it promises a --help-all with Qt's own options,
-    // which a relay that starts no application before parsing cannot show.
+    // Not addHelpOption: its --help-all of Qt's options needs an application,
+    // which is made only after parsing.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Displays help on commandline options."));
     parser.addOption(helpOption);
@@ -99,8 +97,7 @@ std::optional<int> Options::take(int argc, char** argv) {
             error = QStringLiteral("--rigctld and --port cannot be used together");
         }
     }
-    // The variable relays to rigctld as the option does, unless --port asks
-    // for the serial port.
+    // The variable relays to rigctld as the option does, unless --port is given.
     if (error.isEmpty() && (parser.isSet(rigctldOption) || (!rigctldVariable.isEmpty() && !parser.isSet(portOption)))) {
         const bool given = parser.isSet(rigctldOption);
         const QString text = given ? parser.value(rigctldOption) : rigctldVariable;
@@ -113,7 +110,7 @@ std::optional<int> Options::take(int argc, char** argv) {
         }
     }
     if (!error.isEmpty()) {
-        print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(readable(bytesOf(error)), usage(parser)));
+        print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(readable(CommandLine::pathOf(error)), usage(parser)));
         return 2;
     }
     if (parser.isSet(helpOption)) {
@@ -128,15 +125,16 @@ std::optional<int> Options::take(int argc, char** argv) {
         PortList::print();
         return 0;
     }
-    file = parser.isSet(fileOption) ? bytesOf(parser.value(fileOption)) : std::string(kFrequencyFile);
+    file = parser.isSet(fileOption) ? CommandLine::pathOf(parser.value(fileOption)) : std::string(kFrequencyFile);
     RunningMark::hold();
     LogOutput::install();
     if (parser.isSet(logOption)) {
-        const std::string logFile = bytesOf(parser.value(logOption));
+        const std::string logFile = CommandLine::pathOf(parser.value(logOption));
         std::string reason;
         if (!LogOutput::appendTo(logFile, file, reason)) {
-            print(stderr,
-                  QStringLiteral("freqrelay: cannot open the log %1: %2\n").arg(readable(logFile), readable(reason)));
+            Console::write(
+                stderr,
+                QStringLiteral("freqrelay: cannot open the log %1: %2\n").arg(readable(logFile), readable(reason)));
             return 2;
         }
     }
@@ -167,18 +165,14 @@ std::unique_ptr<Link> Options::link(QtSerialControl& port) const {
 }
 
 std::string Options::target() const {
-    if (rigctld) {
-        return "relaying to rigctld " + rigctld->text() + " (" + mappedBy + ")";
-    }
-    return "port 1 is " + devicePathForPort(1) + " (" + mappedBy + ")";
+    const std::string to = rigctld ? "relaying to rigctld " + rigctld->text() : "port 1 is " + devicePathForPort(1);
+    return to + " (" + mappedBy + ")";
 }
 
 void Options::setUpApplication() {
-    // A steady caret: a blinking one repaints a field twice a second for as
-    // long as the window is active, which costs the idle relay twice what
-    // its polling does.
+    // A blinking caret repaints a field twice a second, which costs the idle
+    // relay twice what its polling does.
     QApplication::setCursorFlashTime(0);
-    // The installed icon, and the desktop entry that goes with the window.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(FREQRELAY_APP_ID)));
     QGuiApplication::setDesktopFileName(QStringLiteral(FREQRELAY_APP_ID));
 }

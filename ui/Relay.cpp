@@ -38,7 +38,11 @@ Relay::~Relay() { link_.abandon(); }
 
 void Relay::start() {
     // The radio follows as soon as the file is written, not at the next poll.
-    watch_.start([this] { pollBy(watch_.readableAt(Clock::now())); });
+    watch_.start([this] {
+        if (const auto at = watch_.readableAt(Clock::now()); !quit_ && at < pollDue_) {
+            pollAt(at);
+        }
+    });
     pollAt(Clock::now());
 }
 
@@ -49,7 +53,7 @@ void Relay::poll() {
     const auto now = Clock::now();
     // Never a command sooner than a poll pause after the last one, whatever
     // woke the poll; and no read of a file its writer is still writing.
-    const auto due = std::max(pacedFrom(now), watch_.readableAt(now));
+    const auto due = std::max(pacedWake(now, lastCommandEnd_), watch_.readableAt(now));
     if (due > now || sending_) {
         // A command on its way is waited for: it is followed by a poll.
         pollAt(due > now ? due : now + kPollPause);
@@ -74,18 +78,10 @@ void Relay::poll() {
     }
 }
 
-void Relay::pollBy(Clock::time_point at) {
-    if (!quit_ && at < pollDue_) {
-        pollAt(at);
-    }
-}
-
 void Relay::pollAt(Clock::time_point at) {
     pollDue_ = at;
     pollTimer_.start(millisecondsUntil(at));
 }
-
-Relay::Clock::time_point Relay::pacedFrom(Clock::time_point now) const { return pacedWake(now, lastCommandEnd_); }
 
 std::optional<std::string> Relay::readFile() {
     watch_.reading();
@@ -132,20 +128,18 @@ void Relay::take(std::string text) {
 
 void Relay::send() {
     sending_ = true;
-    link_.send(lastCommand_, [this](const Sending& sending) { sendingEnded(sending); });
-}
-
-void Relay::sendingEnded(const Sending& sending) {
-    sending_ = false;
-    for (const std::string& step : sending.worked) {
-        worked(step);
-    }
-    sendPending_ = sending.failure.has_value();
-    if (sending.failure) {
-        report(*sending.failure);
-        return;
-    }
-    commandSent();
+    link_.send(lastCommand_, [this](const Sending& sending) {
+        sending_ = false;
+        for (const std::string& step : sending.worked) {
+            worked(step);
+        }
+        sendPending_ = sending.failure.has_value();
+        if (sending.failure) {
+            report(*sending.failure);
+            return;
+        }
+        commandSent();
+    });
 }
 
 void Relay::commandSent() {
@@ -174,9 +168,8 @@ void Relay::quit() {
     pollTimer_.stop();
     reSendTimer_.stop();
     sending_ = false;
-    // Between polls the port is open only while a failed step waits to be
-    // repeated, its command not on the line: there is nothing worth waiting
-    // for, so it is let go of at once, even on a stalled line.
+    // Between polls the port is open only while a failed command waits to be
+    // repeated: nothing worth waiting for, so it is let go of at once.
     link_.abandon();
 }
 
@@ -187,7 +180,7 @@ void Relay::reSend() {
     // The radio gets its pause after every command, a repeated one too. A
     // click while one waits is merged into it: the same command goes once.
     const auto now = Clock::now();
-    const auto due = sending_ ? now + kPollPause : pacedFrom(now);
+    const auto due = sending_ ? now + kPollPause : pacedWake(now, lastCommandEnd_);
     if (due > now) {
         if (!reSendTimer_.isActive()) {
             reSendTimer_.start(millisecondsUntil(due));

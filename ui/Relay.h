@@ -18,29 +18,26 @@ namespace freqrelay {
 // The frequency file, in the working directory, unless told otherwise.
 inline constexpr const char* kFrequencyFile = "ft1000file";
 
-// The relay at work. It polls the frequency file about four times a second,
-// and at once when its watch sees the writer finish; whenever the file's
-// whole text has changed it encodes it and sends the command, and it says
-// what it did through its signals, which the window and the log follow. A
-// failed step is tried again every poll pause: the file's opening or read
-// from the start, the command's sending from the step that failed. A
-// command not yet on the line is dropped once the file holds another text,
-// which is sent instead.
+// Polls the frequency file four times a second, and at once when the watch
+// sees the writer finish; when the whole text has changed it encodes it and
+// sends the command, and tells what it did through its signals. A failed
+// step is tried again every poll pause: reading from the start, sending from
+// the step that failed. A command not yet on the line is dropped once the
+// file holds another text.
 class Relay final : public QObject {
     Q_OBJECT
 
 public:
-    // `frequencyFile` is read against the working directory of each poll;
-    // commands go out through `link`.
+    // `frequencyFile` is read against the working directory of each poll.
     Relay(const std::string& frequencyFile, Link& link, QObject* parent = nullptr);
     ~Relay() override;
 
-    // Starts polling and returns; the event loop runs the polls from here on.
+    // Starts polling; the event loop runs the polls.
     void start();
     // QUIT: stops polling and lets go of the port at once.
     void quit();
-    // ReSend: sends the last command again, as soon as the radio's pace
-    // allows; clicks meanwhile are merged into it.
+    // ReSend: the last command again, once the pace allows; clicks
+    // meanwhile are merged into it.
     void reSend();
     bool ended() const { return quit_; }
     // QUIT has been asked for, by the window or by a signal.
@@ -51,19 +48,17 @@ public:
 signals:
     // A changed text's In and, unless its number does not fit, Out.
     void shown(const std::string& in, const std::optional<std::string>& out);
-    // `command` has reached `to` (the port, or the server and the Hz);
-    // `out` is its digits.
+    // `command` (Out `out`) has reached `to`: the port, or the server and Hz.
     void sent(const freqrelay::Command& command, const std::string& out, const std::string& to);
     // A step failed; told when its episode starts, not at every try.
     void failed(const freqrelay::StepFailure& failure);
     // A failing step works again.
     void cleared(const freqrelay::Episodes::Ended& episode);
-    // The command for `out`, not yet on the line, was given up: the file now
-    // holds another text, whose interpreted start is `start`.
+    // The command for `out`, not yet on the line, was given up: the file
+    // now holds another text, whose interpreted start is `start`.
     void dropped(const std::string& out, const std::string& start);
-    // A changed text whose interpreted start `start` is not what it seems:
-    // `why` says what (no number at its start, so zeros go out; a NUL that
-    // ends the number).
+    // A changed text's start is not what it seems; `why` says how (no
+    // number, so zeros go out; a NUL that ends the number).
     void textWarning(const std::string& file, const std::string& start, const std::string& why);
     void reSendFailed(const std::string& reason);
 
@@ -71,21 +66,14 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void poll();
-    // The next poll at `at`, or sooner if one is due sooner already.
-    void pollBy(Clock::time_point at);
     void pollAt(Clock::time_point at);
-    // The file's text, or none when it cannot be read now.
     std::optional<std::string> readFile();
     void take(std::string text);
     void send();
-    void sendingEnded(const Sending& sending);
     void sendAgain();
-    // The last command has reached the radio: the pace counts from now.
     void commandSent();
     void report(StepFailure failure);
     void worked(const std::string& step);
-    // The earliest a command may follow the last one.
-    Clock::time_point pacedFrom(Clock::time_point now) const;
 
     FileReader file_;
     FileWatch watch_;
@@ -94,10 +82,8 @@ private:
     std::string freqold_;
     Command lastCommand_{};
     std::string lastOut_;
-    // A command is on its way; the link sends one at a time.
-    bool sending_ = false;
-    // The last command's sending failed and waits to be repeated.
-    bool sendPending_ = false;
+    bool sending_ = false;      // the link sends one command at a time
+    bool sendPending_ = false;  // the last sending failed and waits to be repeated
     QTimer pollTimer_;
     Clock::time_point pollDue_;
     QTimer reSendTimer_;

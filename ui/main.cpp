@@ -16,16 +16,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Options::setUpApplication();
     QtSerialControl MSComm1;
-    // A signal may arrive while a step waits for a stalled line, and the
-    // event loop serves it only once the step is over: that wait must not
-    // hold up the stop.
+    // The event loop serves a signal only after a step's wait on a stalled
+    // line: that wait must not hold up the stop.
     MSComm1.setQuitCheck([] { return QuitSignals::received(); });
     const auto link = options.link(MSComm1);
     Relay relay(options.file, *link);
     Form1 form(relay);
     RelayLog::follow(relay);
-    // Qt tells of the end of the Windows session only this way, and the
-    // system ends the process right after: the port is closed at once.
+    // Qt tells of the Windows session's end only this way, and the process
+    // ends right after: the port is closed at once.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
     // A stop asked for by a signal or the console ends the relay as QUIT does.
     QuitSignals::whenReceived(&form, [&form] { form.Command1_Click(); });
