@@ -13,16 +13,9 @@ namespace freqrelay {
 QStringList CommandLine::arguments(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (wide == nullptr) {
-        QStringList arguments;
-        for (int i = 0; i < argc; ++i) {
-            arguments << QString::fromLocal8Bit(argv[i]);
-        }
-        return arguments;
-    }
     QStringList arguments;
-    for (int i = 0; i < count; ++i) {
-        arguments << QString::fromWCharArray(wide[i]);
+    for (int i = 0; i < (wide != nullptr ? count : argc); ++i) {
+        arguments << (wide != nullptr ? QString::fromWCharArray(wide[i]) : QString::fromLocal8Bit(argv[i]));
     }
     ::LocalFree(wide);
     return arguments;

@@ -46,7 +46,6 @@ private:
     }
 
     std::string path_;
-    std::string name_;
     std::function<void()> changed_;
     WriteSettle settle_{kTellsCloses};
     std::unique_ptr<System> system_;

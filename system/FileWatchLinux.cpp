@@ -82,10 +82,7 @@ struct FileWatch::System {
 
 const bool FileWatch::kTellsCloses = true;
 
-FileWatch::FileWatch(std::string path)
-    : path_(std::move(path)),
-      name_(std::filesystem::path(path_).filename().string()),
-      system_(std::make_unique<System>()) {
+FileWatch::FileWatch(std::string path) : path_(std::move(path)), system_(std::make_unique<System>()) {
     system_->inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (system_->inotify < 0) {
         qCInfo(relayLog).noquote() << QStringLiteral("no watch on %1 (%2): polling it every 250 ms")

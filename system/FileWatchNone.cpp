@@ -1,18 +1,13 @@
 // Where there is no watch: nothing is ever told, and the relay just polls.
 #include "system/FileWatch.h"
 
-#include <filesystem>
-
 namespace freqrelay {
 
 struct FileWatch::System {};
 
 const bool FileWatch::kTellsCloses = false;
 
-FileWatch::FileWatch(std::string path)
-    : path_(std::move(path)),
-      name_(std::filesystem::path(path_).filename().string()),
-      system_(std::make_unique<System>()) {}
+FileWatch::FileWatch(std::string path) : path_(std::move(path)), system_(std::make_unique<System>()) {}
 
 FileWatch::~FileWatch() = default;
 

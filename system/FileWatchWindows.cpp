@@ -92,8 +92,7 @@ struct FileWatch::System {
 
 const bool FileWatch::kTellsCloses = false;
 
-FileWatch::FileWatch(std::string path)
-    : path_(std::move(path)), name_(pathText(systemPath(path_).filename())), system_(std::make_unique<System>()) {
+FileWatch::FileWatch(std::string path) : path_(std::move(path)), system_(std::make_unique<System>()) {
     // Kept in UTF-8; the system names files in UTF-16.
     system_->name = systemPath(path_).filename().wstring();
     system_->done = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
