@@ -294,10 +294,3 @@ TEST(TextParts, NulWarningNamesTheFirstNulByItsCharacter) {
                                            8)),
               "holds a NUL byte at character 3; the number ends there");
 }
-
-TEST(CodeChar, GivesOneCharacterOfThatCode) {
-    EXPECT_EQ(CodeChar(0), std::string(1, '\0'));
-    EXPECT_EQ(CodeChar(0x99), std::string(1, '\x99'));
-    EXPECT_THROW(CodeChar(256), RelayFailure);
-    EXPECT_THROW(CodeChar(-1), RelayFailure);
-}
