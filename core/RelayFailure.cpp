@@ -3,10 +3,8 @@
 namespace freqrelay {
 
 std::string systemReasonText(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n')) {
-        text.pop_back();
-    }
-    if (!text.empty() && text.back() == '.') {
+    text.erase(text.find_last_not_of(" \r\n") + 1);
+    if (text.ends_with('.')) {
         text.pop_back();
     }
     return text;
