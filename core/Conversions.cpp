@@ -4,7 +4,6 @@
 #include "core/RelayFailure.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -114,17 +113,6 @@ std::string takeDigits(NumberCursor& cursor) {
     return digits;
 }
 
-// Decimal exponent of the leading significant digit: it tells an overflow
-// from an underflow.
-long long leadingMagnitude(const std::string& whole, const std::string& fraction, long long exponent) {
-    const auto firstWhole = whole.find_first_not_of('0');
-    if (firstWhole != std::string::npos) {
-        return static_cast<long long>(whole.size() - firstWhole) - 1 + exponent;
-    }
-    const auto firstFraction = fraction.find_first_not_of('0');
-    return -static_cast<long long>(firstFraction) - 1 + exponent;
-}
-
 double decimalNumber(NumberCursor& cursor, std::string_view text) {
     const bool negative = takeSign(cursor);
     const std::string whole = takeDigits(cursor);
@@ -150,10 +138,6 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
         exponent = negativeExponent ? -exponent : exponent;
     }
 
-    if (whole.find_first_not_of('0') == std::string::npos && fraction.find_first_not_of('0') == std::string::npos) {
-        return negative ? -0.0 : 0.0;
-    }
-
     std::string normal = negative ? "-" : "";
     normal += whole.empty() ? "0" : whole;
     if (!fraction.empty()) {
@@ -161,19 +145,12 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
     }
     normal += 'e' + std::to_string(exponent);
 
-    errno = 0;
     const double value = strtodInCLocale(normal);
-    // A tiny number that still has a subnormal value is no failure.
-    if (errno == ERANGE && (std::isinf(value) || value == 0.0)) {
-        if (leadingMagnitude(whole, fraction, exponent) >= 0) {
-            throwOverflow(text);
-        }
-        return negative ? -0.0 : 0.0;
-    }
     if (!std::isfinite(value)) {
         throwOverflow(text);
     }
-    return value;
+    // No digit but zeros, or too tiny even for a subnormal: a signed zero.
+    return value == 0.0 && negative ? -0.0 : value;
 }
 
 }  // namespace
