@@ -185,11 +185,6 @@ void QtSerialControl::close() {
     if (!port_.isOpen()) {
         return;
     }
-    drain();
-    port_.close();
-}
-
-void QtSerialControl::drain() {
     // The driver's queue is waited for with a deadline, so that a line held
     // by flow control fails instead of freezing the relay (on Windows the
     // system's drain alone could wait for ever).
@@ -207,6 +202,7 @@ void QtSerialControl::drain() {
         fail(end == WaitEnd::Quit ? kQuitting : "output did not drain");
     }
     systemDrain();
+    port_.close();
 }
 
 }  // namespace freqrelay

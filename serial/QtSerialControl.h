@@ -53,7 +53,6 @@ private:
     void applySettings();
     void open();
     void close();
-    void drain();
     // Each system's part: the living program, other than this one, that
     // holds the port's lock file ("" when none; Qt's own check takes a lock
     // in another format for a stale one and removes it), the line settings it

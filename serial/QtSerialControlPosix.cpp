@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -112,13 +111,9 @@ std::string QtSerialControl::lockHolder() const {
 }
 
 std::string QtSerialControl::resolvedPath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-        return {};
-    }
-    std::string resolved = real;
-    std::free(real);
-    return resolved;
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    return error ? std::string() : resolved.string();
 }
 
 void QtSerialControl::checkSettingsSupported() const {
