@@ -75,7 +75,7 @@ std::optional<int> literalRadix(NumberCursor& cursor) {
 }
 
 [[noreturn]] void throwOverflow(std::string_view text) {
-    throw RelayFailure(FailureKind::Overflow, "overflow: the number in \"" + std::string(text) + "\" is out of range");
+    throw RelayFailure("overflow: the number in \"" + std::string(text) + "\" is out of range");
 }
 
 // "&H1F" or "&O17" after the ampersand and letter: up to 16 bits the value
@@ -178,8 +178,7 @@ bool StartsWithNumber(std::string_view text) {
 std::int32_t RoundToLong(double value) {
     const double rounded = std::nearbyint(value);  // default mode: ties to even
     if (!inLongRange(rounded)) {
-        throw RelayFailure(FailureKind::Overflow,
-                           "overflow: " + DoubleText(value) + " does not fit in a 32-bit whole number");
+        throw RelayFailure("overflow: " + DoubleText(value) + " does not fit in a 32-bit whole number");
     }
     return static_cast<std::int32_t>(rounded);
 }

@@ -22,9 +22,7 @@ FileReader::~FileReader() { close(); }
 
 std::string FileReader::name() const { return absolutePath(path_); }
 
-void FileReader::fail(const std::string& reason) const {
-    throw RelayFailure(FailureKind::File, name() + ": " + reason);
-}
+void FileReader::fail(const std::string& reason) const { throw RelayFailure(name() + ": " + reason); }
 
 std::string FileReader::readWhole() {
     const char* step = kOpening;

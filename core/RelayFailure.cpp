@@ -10,6 +10,4 @@ std::string systemReasonText(std::string text) {
     return text;
 }
 
-RelayFailure::RelayFailure(FailureKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
-
 }  // namespace freqrelay

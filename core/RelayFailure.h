@@ -5,9 +5,6 @@
 
 namespace freqrelay {
 
-// What went wrong in a step.
-enum class FailureKind { Overflow, File, Port, Settings };
-
 // A reason as the system words it, made to end a sentence of the relay's
 // own: without trailing blanks or line ends, and without its own full stop
 // (Windows' texts end in one, and "..." would follow).
@@ -17,12 +14,7 @@ std::string systemReasonText(std::string text);
 // port or value that failed.
 class RelayFailure : public std::runtime_error {
 public:
-    RelayFailure(FailureKind kind, const std::string& message);
-
-    FailureKind kind() const noexcept { return kind_; }
-
-private:
-    FailureKind kind_;
+    using std::runtime_error::runtime_error;
 };
 
 }  // namespace freqrelay

@@ -52,9 +52,7 @@ void QtSerialControl::forceClose() noexcept {
 
 std::string QtSerialControl::device() const { return port_.isOpen() ? openDevice_ : devicePathForPort(commPort_); }
 
-void QtSerialControl::fail(const std::string& reason) const {
-    throw RelayFailure(FailureKind::Port, device() + ": " + reason);
-}
+void QtSerialControl::fail(const std::string& reason) const { throw RelayFailure(device() + ": " + reason); }
 
 void QtSerialControl::letGoAndFail(const std::string& reason) {
     // The device is gone (an adapter pulled): this handle can never write
@@ -68,7 +66,7 @@ void QtSerialControl::setCommPort(std::int16_t port) {
         fail("port already open");
     }
     if (port < 1) {
-        throw RelayFailure(FailureKind::Port, "invalid port number " + std::to_string(port));
+        throw RelayFailure("invalid port number " + std::to_string(port));
     }
     commPort_ = port;
 }
@@ -113,8 +111,7 @@ void QtSerialControl::open() {
     openDevice_ = devicePathForPort(commPort_);
     if (openDevice_.empty()) {
         const std::string port = std::to_string(commPort_);
-        throw RelayFailure(FailureKind::Port,
-                           "port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");
+        throw RelayFailure("port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");
     }
     const QString portName = portNameFor(openDevice_);
     if (portName.isEmpty()) {

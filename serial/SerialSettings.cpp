@@ -33,7 +33,7 @@ bool wholeNumber(std::string_view field, std::int32_t& value) {
 
 SerialSettings SerialSettings::parse(const std::string& text) {
     const auto malformed = [&text](const std::string& why) {
-        return RelayFailure(FailureKind::Settings, "invalid settings \"" + text + "\": " + why);
+        return RelayFailure("invalid settings \"" + text + "\": " + why);
     };
     const auto fields = splitFields(text);
     if (fields.size() != 4) {
