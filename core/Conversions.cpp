@@ -58,9 +58,8 @@ int digitValue(char c, int radix) {
     return value < radix ? value : -1;
 }
 
-// None when the text does not start with "&". Else the radix the letter
-// after it names, and the cursor past both: 16 for H, 8 for O; 0 for any
-// other letter, which starts no literal.
+// None without a leading "&"; else the radix the letter after it names (H
+// 16, O 8, any other 0: no literal), the cursor past both.
 std::optional<int> literalRadix(NumberCursor& cursor) {
     if (cursor.peek() != '&') {
         return std::nullopt;

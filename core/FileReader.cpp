@@ -41,8 +41,7 @@ std::string FileReader::readWhole() {
         close();
         throw StepFailure{step, failure.what()};
     } catch (const std::bad_alloc&) {
-        // Memory may be free again by the next try; it is a failed step like
-        // any other, never the end of the program.
+        // Memory may be free again by the next try: a failed step, not the end.
         close();
         throw StepFailure{step, name() + ": out of memory"};
     }
@@ -54,8 +53,7 @@ void FileReader::open() {
     }
     const std::size_t size = openRegularFile();
     if (size > kMaxFileSize) {
-        // A sparse or runaway file must not take the relay's memory; it is
-        // waited out like a missing one.
+        // A sparse or runaway file must not take the relay's memory.
         close();
         fail(fileTooLarge(size));
     }

@@ -17,10 +17,9 @@ namespace {
 constexpr int kMostLinksFollowed = 40;
 
 // Where `path` leads, as the system would follow it when opening it: made
-// absolute, each link replaced by its target (a relative one taken from the
-// link's own folder), also a link to a link and one whose target does not
-// exist yet, and "." and ".." taken where they stand. The names past the
-// first one that does not exist are kept as they are.
+// absolute, each link replaced by its target (a relative one from the link's
+// folder), also one whose target does not exist yet, and "." and ".." taken
+// where they stand. Names past the first that does not exist stay as they are.
 std::filesystem::path destination(const std::string& path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);

@@ -16,9 +16,8 @@ constexpr const char* kQuitting = "given up: the relay is quitting";
 // What QSerialPort says when another program holds the port's lock file.
 constexpr const char* kQtLockRefused = "Permission error while locking the device";
 
-// The serial library takes a port's name as text. A path that is no valid
-// UTF-8 cannot be given to it as it stands, but the device it leads to
-// usually has a plain name. Empty when there is none.
+// The serial library takes a port's name as text: a path that is no valid
+// UTF-8 is given as the device it leads to, usually a plain name; else "".
 QString portNameFor(const std::string& path) {
     const auto asText = [](const std::string& name) {
         const QString text = QString::fromStdString(name);

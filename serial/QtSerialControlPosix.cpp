@@ -62,11 +62,10 @@ std::string hostName() {
 }
 
 // The living process, other than this one, that the lock file at `path`
-// names; 0 when there is none. The common older form holds the number
-// alone; Qt's form has the program's name and the host's on the lines after
-// it. A living process of that number on this host that runs another
-// program got the number when it was free again: the program that left the
-// lock is gone, and the lock holds nothing, as Qt itself judges it.
+// names; 0 when none. The older form holds the number alone; Qt's adds the
+// program's and host's names. A process of that number on this host that runs
+// another program got the number when it was free again: the lock is stale,
+// as Qt itself judges it.
 pid_t livingOwner(const std::string& path) {
     std::ifstream file(path);
     long owner = 0;
