@@ -36,8 +36,8 @@ std::string FileReader::readWhole() {
         close();
         return text;
     } catch (const RelayFailure& failure) {
-        // A descriptor that gave EIO or ESTALE never reads again: the next
-        // try opens the file afresh and reads it from the start.
+        // A file that failed a check is let go of, and a descriptor that gave
+        // EIO or ESTALE never reads again: the next try opens afresh.
         close();
         throw StepFailure{step, failure.what()};
     } catch (const std::bad_alloc&) {
@@ -54,7 +54,6 @@ void FileReader::open() {
     const std::size_t size = openRegularFile();
     if (size > kMaxFileSize) {
         // A sparse or runaway file must not take the relay's memory.
-        close();
         fail(fileTooLarge(size));
     }
     atEnd_ = false;
