@@ -3,7 +3,6 @@
 #include "core/Episodes.h"
 #include "core/RelayFailure.h"
 
-#include <filesystem>
 #include <new>
 
 namespace freqrelay {

@@ -145,7 +145,7 @@ void QtSerialControl::setOutput(const std::string& data) {
     const QByteArray bytes(data.data(), static_cast<qsizetype>(data.size()));
     if (port_.write(bytes) != bytes.size()) {
         // Newer Qt versions report a lost device here, older ones while
-        // waiting below; either way the repeated step opens the port afresh.
+        // waiting below: a handle that cannot write is let go of.
         const std::string reason = "write failed: " + reasonOf(port_);
         if (port_.error() == QSerialPort::TimeoutError) {
             fail(reason);
