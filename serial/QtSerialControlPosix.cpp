@@ -97,7 +97,7 @@ std::string QtSerialControl::lockHolder() const {
         devices.push_back(std::move(resolved));
     }
     for (const std::string& device : devices) {
-        std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+        std::string name = device.starts_with("/dev/") ? device.substr(5) : device;
         std::replace(name.begin(), name.end(), '/', '_');
         for (const std::string_view folder : kLockFolders) {
             const std::string path = std::string(folder) + "/LCK.." + name;
