@@ -39,7 +39,7 @@ public:
     // Asked during every wait for the line: when the relay is quitting, the
     // wait gives up at once and the step fails.
     void setQuitCheck(std::function<bool()> quit) { quitCheck_ = std::move(quit); }
-    // Where `path` leads once every link is followed; "" when nowhere.
+    // Where `path` leads once every link is followed; "" when nowhere, or where ports have no links.
     static std::string resolvedPath(const std::string& path);
     using LineHandle = decltype(std::declval<QSerialPort&>().handle());
     // Whether the system has hung up the line (an adapter pulled, the other
