@@ -4,12 +4,11 @@
 #include "core/RelayFailure.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <clocale>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace freqrelay {
 
@@ -21,8 +20,7 @@ class NumberCursor {
 public:
     explicit NumberCursor(std::string_view text) : text_(text) { skipBlanks(); }
 
-    // The character under the cursor; a NUL past the end, which can no more
-    // continue a number than a NUL inside the text can.
+    // A NUL past the end: it can no more continue a number than one inside.
     char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
 
     void advance() {
@@ -43,14 +41,9 @@ private:
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Reads a number in the C form ("-123.45e6"); `outOfRange` is set when the
-// value overflows, or underflows to zero.
-double readCForm(const std::string& text, bool& outOfRange) {
-    errno = 0;
-    const double value = strtodInCLocale(text);
-    // A tiny number that still has a subnormal value is no failure.
-    outOfRange = errno == ERANGE && (std::isinf(value) || value == 0.0);
-    return value;
+bool inLongRange(double value) {
+    return value >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+           value <= static_cast<double>(std::numeric_limits<std::int32_t>::max());
 }
 
 int digitValue(char c, int radix) {
@@ -65,17 +58,23 @@ int digitValue(char c, int radix) {
     return value < radix ? value : -1;
 }
 
-// The radix the letter after "&" names: H for hexadecimal, O for octal; 0
-// for any other letter, which starts no literal.
-int literalRadix(char letter) {
-    if (letter == 'H' || letter == 'h') {
-        return 16;
+// None without a leading "&"; else the radix the letter after it names (H
+// 16, O 8, any other 0: no literal), the cursor past both.
+std::optional<int> literalRadix(NumberCursor& cursor) {
+    if (cursor.peek() != '&') {
+        return std::nullopt;
     }
-    return letter == 'O' || letter == 'o' ? 8 : 0;
+    cursor.advance();
+    const char letter = cursor.peek();
+    const int radix = letter == 'H' || letter == 'h' ? 16 : letter == 'O' || letter == 'o' ? 8 : 0;
+    if (radix != 0) {
+        cursor.advance();
+    }
+    return radix;
 }
 
 [[noreturn]] void throwOverflow(std::string_view text) {
-    throw RelayFailure(FailureKind::Overflow, "overflow: the number in \"" + std::string(text) + "\" is out of range");
+    throw RelayFailure("overflow: the number in \"" + std::string(text) + "\" is out of range");
 }
 
 // "&H1F" or "&O17" after the ampersand and letter: up to 16 bits the value
@@ -95,6 +94,15 @@ double radixLiteral(NumberCursor& cursor, int radix, std::string_view text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
+// Whether a sign was a minus; the cursor past the sign, if any.
+bool takeSign(NumberCursor& cursor) {
+    const char sign = cursor.peek();
+    if (sign == '+' || sign == '-') {
+        cursor.advance();
+    }
+    return sign == '-';
+}
+
 std::string takeDigits(NumberCursor& cursor) {
     std::string digits;
     while (isDigit(cursor.peek())) {
@@ -104,23 +112,8 @@ std::string takeDigits(NumberCursor& cursor) {
     return digits;
 }
 
-// Decimal exponent of the leading significant digit, used to tell an
-// overflow from an underflow when the parse is out of range.
-long long leadingMagnitude(const std::string& whole, const std::string& fraction, long long exponent) {
-    const auto firstWhole = whole.find_first_not_of('0');
-    if (firstWhole != std::string::npos) {
-        return static_cast<long long>(whole.size() - firstWhole) - 1 + exponent;
-    }
-    const auto firstFraction = fraction.find_first_not_of('0');
-    return -static_cast<long long>(firstFraction) - 1 + exponent;
-}
-
 double decimalNumber(NumberCursor& cursor, std::string_view text) {
-    bool negative = false;
-    if (cursor.peek() == '+' || cursor.peek() == '-') {
-        negative = cursor.peek() == '-';
-        cursor.advance();
-    }
+    const bool negative = takeSign(cursor);
     const std::string whole = takeDigits(cursor);
     std::string fraction;
     if (cursor.peek() == '.') {
@@ -136,22 +129,12 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
     if (letter == 'E' || letter == 'e' || letter == 'D' || letter == 'd') {
         // The letter belongs to the number even with no digits after it.
         cursor.advance();
-        bool negativeExponent = false;
-        if (cursor.peek() == '+' || cursor.peek() == '-') {
-            negativeExponent = cursor.peek() == '-';
-            cursor.advance();
-        }
+        const bool negativeExponent = takeSign(cursor);
         constexpr long long kExponentCap = 1'000'000;  // far past any double
         for (const char digit : takeDigits(cursor)) {
             exponent = std::min(exponent * 10 + (digit - '0'), kExponentCap);
         }
-        if (negativeExponent) {
-            exponent = -exponent;
-        }
-    }
-
-    if (whole.find_first_not_of('0') == std::string::npos && fraction.find_first_not_of('0') == std::string::npos) {
-        return negative ? -0.0 : 0.0;
+        exponent = negativeExponent ? -exponent : exponent;
     }
 
     std::string normal = negative ? "-" : "";
@@ -161,50 +144,30 @@ double decimalNumber(NumberCursor& cursor, std::string_view text) {
     }
     normal += 'e' + std::to_string(exponent);
 
-    bool outOfRange = false;
-    const double value = readCForm(normal, outOfRange);
-    if (outOfRange) {
-        if (leadingMagnitude(whole, fraction, exponent) >= 0) {
-            throwOverflow(text);
-        }
-        return negative ? -0.0 : 0.0;
-    }
+    const double value = strtodInCLocale(normal);
     if (!std::isfinite(value)) {
         throwOverflow(text);
     }
-    return value;
+    // No digit but zeros, or too tiny even for a subnormal: a signed zero.
+    return value == 0.0 && negative ? -0.0 : value;
 }
 
 }  // namespace
 
 double NumericValue(std::string_view text) {
     NumberCursor cursor(text);
-    if (cursor.peek() == '&') {
-        cursor.advance();
-        const int radix = literalRadix(cursor.peek());
-        if (radix == 0) {
-            return 0.0;
-        }
-        cursor.advance();
-        return radixLiteral(cursor, radix, text);
+    if (const auto radix = literalRadix(cursor)) {
+        return *radix == 0 ? 0.0 : radixLiteral(cursor, *radix, text);
     }
     return decimalNumber(cursor, text);
 }
 
 bool StartsWithNumber(std::string_view text) {
     NumberCursor cursor(text);
-    if (cursor.peek() == '&') {
-        cursor.advance();
-        const int radix = literalRadix(cursor.peek());
-        if (radix == 0) {
-            return false;
-        }
-        cursor.advance();
-        return digitValue(cursor.peek(), radix) >= 0;
+    if (const auto radix = literalRadix(cursor)) {
+        return *radix != 0 && digitValue(cursor.peek(), *radix) >= 0;
     }
-    if (cursor.peek() == '+' || cursor.peek() == '-') {
-        cursor.advance();
-    }
+    takeSign(cursor);
     if (cursor.peek() == '.') {
         cursor.advance();
     }
@@ -213,10 +176,8 @@ bool StartsWithNumber(std::string_view text) {
 
 std::int32_t RoundToLong(double value) {
     const double rounded = std::nearbyint(value);  // default mode: ties to even
-    if (!(rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
-          rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
-        throw RelayFailure(FailureKind::Overflow,
-                           "overflow: " + DoubleText(value) + " does not fit in a 32-bit whole number");
+    if (!inLongRange(rounded)) {
+        throw RelayFailure("overflow: " + DoubleText(value) + " does not fit in a 32-bit whole number");
     }
     return static_cast<std::int32_t>(rounded);
 }
@@ -224,18 +185,13 @@ std::int32_t RoundToLong(double value) {
 std::string LongText(std::int32_t value) { return std::to_string(value); }
 
 std::string DoubleText(double value) {
-    if (std::trunc(value) == value && value >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
-        value <= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+    if (std::trunc(value) == value && inLongRange(value)) {
         return LongText(static_cast<std::int32_t>(value));
     }
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     std::string text(buffer, result.ptr);
-    for (char& c : text) {
-        if (c == 'e') {
-            c = 'E';
-        }
-    }
+    std::replace(text.begin(), text.end(), 'e', 'E');
     return text;
 }
 
@@ -250,9 +206,8 @@ std::string LeftPart(std::string_view text, std::size_t length) { return std::st
 
 namespace {
 
-// The full-width forms an East Asian input method types for the digits, the
-// full stop, plus and minus (U+FF10 to U+FF19, U+FF0E, U+FF0B, U+FF0D), as
-// the ASCII characters they stand for; any other character as it is.
+// The full-width digits, full stop, plus and minus as the ASCII characters
+// they stand for; any other character as it is.
 char32_t asciiForm(char32_t code) {
     if (code >= 0xFF10 && code <= 0xFF19) {
         return U'0' + (code - 0xFF10);
@@ -283,40 +238,34 @@ void appendUtf8(std::string& text, char32_t code) {
     }
 }
 
-// How a file's text is written: its byte-order mark's length, and the
-// bytes of one unit (1 for 8-bit text, 2 for UTF-16, 4 for UTF-32) in
-// little- or big-endian order.
+// How a file's text is written: its byte-order mark's length, and the bytes
+// of one unit (1 for 8-bit text, 2 for UTF-16, 4 for UTF-32) and their order.
 struct TextForm {
     std::size_t mark = 0;
     std::size_t unit = 1;
     bool little = false;
 };
 
+// UTF-32's little-endian mark starts as UTF-16's does: it comes first.
+constexpr std::pair<std::string_view, TextForm> kMarks[] = {
+    {std::string_view("\xFF\xFE\0\0", 4), {4, 4, true}},
+    {std::string_view("\0\0\xFE\xFF", 4), {4, 4, false}},
+    {"\xEF\xBB\xBF", {3, 1, false}},
+    {"\xFF\xFE", {2, 2, true}},
+    {"\xFE\xFF", {2, 2, false}},
+};
+
 // As many bytes as the eight characters the relay reads take in UTF-16.
 constexpr std::size_t kAlternationBytes = 16;
 
 TextForm formOf(std::string_view text) {
-    // UTF-32's little-endian mark starts as UTF-16's does: it is looked for
-    // first.
-    if (text.starts_with(std::string_view("\xFF\xFE\0\0", 4))) {
-        return {4, 4, true};
+    for (const auto& [mark, form] : kMarks) {
+        if (text.starts_with(mark)) {
+            return form;
+        }
     }
-    if (text.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
-        return {4, 4, false};
-    }
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        return {3, 1, false};
-    }
-    if (text.starts_with("\xFF\xFE")) {
-        return {2, 2, true};
-    }
-    if (text.starts_with("\xFE\xFF")) {
-        return {2, 2, false};
-    }
-    // No mark: UTF-16 when every whole pair of bytes among the first 16 is
-    // one NUL and one other byte, in the same order throughout, as ASCII or
-    // Latin-1 characters are in UTF-16. A NUL that does not alternate so is
-    // a character of 8-bit text.
+    // No mark: ASCII or Latin-1 in UTF-16 alternates NULs with other bytes.
+    // A NUL that does not alternate so is a character of 8-bit text.
     const std::size_t pairs = std::min(text.size(), kAlternationBytes) / 2;
     bool little = pairs > 0;
     bool big = pairs > 0;
@@ -326,15 +275,15 @@ TextForm formOf(std::string_view text) {
         little = little && !firstNul && secondNul;
         big = big && firstNul && !secondNul;
     }
-    if (little || big) {
-        return {0, 2, little};
-    }
-    return {};
+    return little || big ? TextForm{0, 2, little} : TextForm{};
 }
 
-// The first `length` characters of UTF-16 or UTF-32 text, as UTF-8. A
-// broken surrogate pair, and a code beyond Unicode, is U+FFFD; a last part
-// of a unit is a writer caught mid-character, and is left out.
+bool isHighSurrogate(char32_t code) { return code >= 0xD800 && code <= 0xDBFF; }
+
+bool isLowSurrogate(char32_t code) { return code >= 0xDC00 && code <= 0xDFFF; }
+
+// The first `length` characters of UTF-16 or UTF-32 text, as UTF-8. A last
+// part of a unit is a writer caught mid-character, and is left out.
 std::string decodedLeft(std::string_view units, TextForm form, std::size_t length) {
     const auto unitAt = [&](std::size_t at) {
         char32_t code = 0;
@@ -344,22 +293,16 @@ std::string decodedLeft(std::string_view units, TextForm form, std::size_t lengt
         }
         return code;
     };
-    const auto isHigh = [](char32_t code) {
-        return code >= 0xD800 && code <= 0xDBFF;
-    };
-    const auto isLow = [](char32_t code) {
-        return code >= 0xDC00 && code <= 0xDFFF;
-    };
     const std::size_t whole = units.size() - units.size() % form.unit;
     std::string decoded;
     std::size_t at = 0;
     for (std::size_t characters = 0; characters < length && at < whole; ++characters) {
         char32_t code = unitAt(at);
         at += form.unit;
-        if (form.unit == 2 && isHigh(code) && at < whole && isLow(unitAt(at))) {
+        if (form.unit == 2 && isHighSurrogate(code) && at < whole && isLowSurrogate(unitAt(at))) {
             code = 0x10000 + ((code - 0xD800) << 10) + (unitAt(at) - 0xDC00);
             at += form.unit;
-        } else if (isHigh(code) || isLow(code) || code > 0x10FFFF) {
+        } else if (isHighSurrogate(code) || isLowSurrogate(code) || code > 0x10FFFF) {
             code = 0xFFFD;
         }
         appendUtf8(decoded, asciiForm(code));
@@ -367,8 +310,7 @@ std::string decodedLeft(std::string_view units, TextForm form, std::size_t lengt
     return decoded;
 }
 
-// The bytes of the UTF-8 character `lead` starts; 0 when no character
-// starts so.
+// The bytes of the UTF-8 character `lead` starts; 0 when none starts so.
 std::size_t utf8Length(unsigned char lead) {
     if (lead < 0x80) {
         return 1;
@@ -383,16 +325,14 @@ std::size_t utf8Length(unsigned char lead) {
 }
 
 // The first `length` characters of 8-bit text, one byte each; but a
-// full-width form in UTF-8 (three bytes) is one character, given in ASCII.
+// full-width form in UTF-8 (three bytes) is one character, in ASCII.
 std::string eightBitLeft(std::string_view text, std::size_t length) {
     std::string left;
     std::size_t at = 0;
     for (std::size_t characters = 0; characters < length && at < text.size(); ++characters) {
-        const auto byte = [&](std::size_t offset) {
-            return static_cast<unsigned char>(text[at + offset]);
-        };
-        if (text.size() - at >= 3 && byte(0) == 0xEF && byte(1) == 0xBC && byte(2) >= 0x80 && byte(2) <= 0xBF) {
-            const char32_t code = 0xFF00 + (byte(2) - 0x80);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data() + at);
+        if (text.size() - at >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBC && bytes[2] >= 0x80 && bytes[2] <= 0xBF) {
+            const char32_t code = 0xFF00 + (bytes[2] - 0x80);
             if (const char32_t ascii = asciiForm(code); ascii != code) {
                 left += static_cast<char>(ascii);
                 at += 3;
@@ -418,8 +358,7 @@ std::string nulWarning(std::string_view start) {
     if (nul == std::string_view::npos) {
         return {};
     }
-    // Counted as an editor shows the text: where what comes before the NUL
-    // is UTF-8, a character of several bytes is one.
+    // Counted as an editor shows the text.
     std::size_t characters = 0;
     for (std::size_t at = 0; at < nul; ++characters) {
         const std::size_t size = utf8Length(static_cast<unsigned char>(start[at]));
@@ -434,13 +373,6 @@ std::string nulWarning(std::string_view start) {
         at += size;
     }
     return "holds a NUL byte at character " + std::to_string(characters + 1) + "; the number ends there";
-}
-
-std::string CodeChar(std::int32_t code) {
-    if (code < 0 || code > 255) {
-        throw RelayFailure(FailureKind::Overflow, "character code " + LongText(code) + " is outside 0 to 255");
-    }
-    return std::string(1, static_cast<char>(static_cast<unsigned char>(code)));
 }
 
 }  // namespace freqrelay

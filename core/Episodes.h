@@ -21,12 +21,11 @@ struct StepFailure {
     bool quitting = false;  // the relay is ending: nothing is tried again
 };
 
-// A step that failed and is tried again is one episode, from its first
-// failure to the first time the same step works: told when it starts, not
-// at every try, and once more when it ends. A new reason while the step
-// keeps failing is told at most once per kRetellAfter. Several steps may be
-// failing at once (the file read, then the file gone); each episode ends
-// with its own step.
+// A step that fails and is tried again is one episode, from its first
+// failure until the same step works: told when it starts, not at every try,
+// and once more when it ends. A new reason while it keeps failing is told at
+// most once per kRetellAfter. Several steps may be failing at once (the file
+// read, then the file gone); each episode ends with its own step.
 class Episodes {
 public:
     using Clock = std::chrono::steady_clock;

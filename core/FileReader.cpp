@@ -3,7 +3,6 @@
 #include "core/Episodes.h"
 #include "core/RelayFailure.h"
 
-#include <filesystem>
 #include <new>
 
 namespace freqrelay {
@@ -22,9 +21,7 @@ FileReader::~FileReader() { close(); }
 
 std::string FileReader::name() const { return absolutePath(path_); }
 
-void FileReader::fail(const std::string& reason) const {
-    throw RelayFailure(FailureKind::File, name() + ": " + reason);
-}
+void FileReader::fail(const std::string& reason) const { throw RelayFailure(name() + ": " + reason); }
 
 std::string FileReader::readWhole() {
     const char* step = kOpening;
@@ -38,13 +35,12 @@ std::string FileReader::readWhole() {
         close();
         return text;
     } catch (const RelayFailure& failure) {
-        // A descriptor that gave EIO or ESTALE never reads again: the next
-        // try opens the file afresh and reads it from the start.
+        // A file that failed a check is let go of, and a descriptor that gave
+        // EIO or ESTALE never reads again: the next try opens afresh.
         close();
         throw StepFailure{step, failure.what()};
     } catch (const std::bad_alloc&) {
-        // Memory may be free again by the next try; it is a failed step like
-        // any other, never the end of the program.
+        // Memory may be free again by the next try: a failed step, not the end.
         close();
         throw StepFailure{step, name() + ": out of memory"};
     }
@@ -56,9 +52,7 @@ void FileReader::open() {
     }
     const std::size_t size = openRegularFile();
     if (size > kMaxFileSize) {
-        // A sparse or runaway file must not take the relay's memory; it is
-        // waited out like a missing one.
-        close();
+        // A sparse or runaway file must not take the relay's memory.
         fail(fileTooLarge(size));
     }
     atEnd_ = false;

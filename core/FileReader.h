@@ -8,26 +8,24 @@
 
 namespace freqrelay {
 
-// A path as the relay keeps it, turned into the standard library's path and
-// back: on Windows, whose names are UTF-16, the relay keeps them in UTF-8,
-// so that no letter is lost to the ANSI code page; elsewhere a path is the
-// system's own bytes, passed on as they are.
+// A path as the relay keeps it, to the standard library's path and back: on
+// Windows in UTF-8, so that no letter is lost to the ANSI code page;
+// elsewhere the system's own bytes, as they are.
 std::filesystem::path systemPath(const std::string& path);
 std::string pathText(const std::filesystem::path& path);
 
-// `path` as it is given when it is absolute, else made absolute against the
-// working directory of now; `path` itself when that cannot be done. On
-// Windows a share's path (\\server\share\…) and the system's long form
-// (\\?\C:\…) are absolute.
+// `path` made absolute against the working directory of now; `path` itself
+// when it is absolute or that cannot be done. On Windows a share's path
+// (\\server\share\…) and the system's long form (\\?\C:\…) are absolute.
 std::string absolutePath(const std::string& path);
 
 // No frequency file comes near this; a larger one is turned away at opening.
 inline constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
 
-// Reads a regular file through the system's own calls (POSIX, or Win32 on
-// Windows). Anything else under the name (a FIFO or pipe, a directory, a
-// device) fails to open, so that the poll loop neither blocks on it nor reads
-// it without end; so does a file over kMaxFileSize.
+// Reads a regular file through the system's own calls. Anything else under
+// the name (a FIFO or pipe, a directory, a device) fails to open, so that the
+// poll loop neither blocks on it nor reads it without end; so does a file
+// over kMaxFileSize.
 class FileReader {
 public:
     explicit FileReader(std::string path);
@@ -52,8 +50,8 @@ private:
     void readInto(std::string& text);
     bool isOpen() const noexcept;
     [[noreturn]] void fail(const std::string& reason) const;
-    // The platform's part: open the file if it is a regular one and return
-    // its size, read one piece (0 at the end); each fails with the reason.
+    // The platform's part: open a regular file and give its size; read one
+    // piece (0 at the end). Each fails with the reason.
     std::size_t openRegularFile();
     std::size_t readPiece(char* piece, std::size_t size);
 

@@ -41,17 +41,14 @@ std::size_t FileReader::openRegularFile() {
     if (fd < 0) {
         fail(std::strerror(errno));
     }
+    handle_ = fd;  // closed again by readWhole when a check below fails
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        fail(std::strerror(error));
+        fail(std::strerror(errno));
     }
     if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
         fail("not a regular file");
     }
-    handle_ = fd;
     return static_cast<std::size_t>(info.st_size);
 }
 

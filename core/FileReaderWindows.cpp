@@ -36,9 +36,8 @@ std::string utf8Text(std::wstring_view text) {
 namespace {
 
 // Absolute as Windows reads a path: a drive with its root folder (C:\), or
-// two separators first, for a share (\\server\share) or the system's own
-// forms (\\?\C:\, \\.\). "C:name" and "\name" are relative, to a drive's
-// working directory and to the current drive.
+// two separators first (\\server\share, \\?\C:\, \\.\). "C:name" and "\name"
+// are relative, to a drive's working directory and to the current drive.
 bool isAbsolute(std::wstring_view path) {
     const auto separator = [](wchar_t c) {
         return c == L'\\' || c == L'/';
@@ -72,14 +71,13 @@ std::string absolutePath(const std::string& path) {
     return utf8Text(absolute);
 }
 
-// The reasons an operator meets most, worded as on every other system.
 std::string systemReason(unsigned long error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
     case ERROR_ACCESS_DENIED: return std::strerror(EACCES);
     default: {
-        // In the user's language, whatever the ANSI code page can show.
+        // In the user's language.
         wchar_t text[512] = {};
         const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                               error, 0, text, sizeof text / sizeof *text, nullptr);

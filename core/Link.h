@@ -10,8 +10,7 @@
 
 namespace freqrelay {
 
-// How a sending ended: the failure, if it failed, and the steps that
-// worked on the way, in plain words.
+// How a sending ended: the failure, if any, and the steps that worked.
 struct Sending {
     std::optional<StepFailure> failure;
     std::vector<std::string> worked;

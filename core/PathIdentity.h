@@ -4,13 +4,11 @@
 
 namespace freqrelay {
 
-// Whether the paths `one` and `other` (as the relay keeps them, UTF-8 on
-// Windows) lead to one file: the same file now, or the same place once it
-// is made. A log there would feed the relay its own lines. Each system
-// compares as it names files, in a file of its own: on Unix every link is
-// followed as the system would follow it, also one whose target does not
-// exist yet; on Windows names compare without regard to case, in the full
-// form the system makes of them.
+// Whether the paths `one` and `other` (UTF-8 on Windows) lead to one file:
+// the same file now, or the same place once it is made. A log there would
+// feed the relay its own lines. On Unix every link is followed, also one
+// whose target does not exist yet; on Windows names compare without regard
+// to case, in the full form the system makes of them.
 bool pathsLeadToOneFile(const std::string& one, const std::string& other);
 
 }  // namespace freqrelay

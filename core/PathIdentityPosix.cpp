@@ -1,6 +1,7 @@
 // The POSIX part of pathsLeadToOneFile.
 #ifndef _WIN32
 
+#include "core/FileReader.h"
 #include "core/PathIdentity.h"
 
 #include <sys/stat.h>
@@ -17,16 +18,11 @@ namespace {
 constexpr int kMostLinksFollowed = 40;
 
 // Where `path` leads, as the system would follow it when opening it: made
-// absolute, each link replaced by its target (a relative one taken from the
-// link's own folder), also a link to a link and one whose target does not
-// exist yet, and "." and ".." taken where they stand. The names past the
-// first one that does not exist are kept as they are.
+// absolute, each link replaced by its target (a relative one from the link's
+// folder), also one whose target does not exist yet, and "." and ".." taken
+// where they stand. Names past the first that does not exist stay as they are.
 std::filesystem::path destination(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    if (error) {
-        absolute = path;
-    }
+    const std::filesystem::path absolute = absolutePath(path);
     // The names still to walk, the next one last.
     const std::filesystem::path names = absolute.relative_path();
     std::vector<std::filesystem::path> ahead(names.begin(), names.end());
@@ -46,6 +42,7 @@ std::filesystem::path destination(const std::string& path) {
         const std::filesystem::path next = reached / name;
         struct stat named {};
         if (linksFollowed < kMostLinksFollowed && ::lstat(next.c_str(), &named) == 0 && S_ISLNK(named.st_mode)) {
+            std::error_code error;
             const std::filesystem::path target = std::filesystem::read_symlink(next, error);
             if (!error) {
                 ++linksFollowed;

@@ -49,9 +49,8 @@ std::wstring filled(Call call) {
 }
 
 // The full path the system makes of `path` when it opens it: against the
-// working directory and its drive, with "." and "..", slashes, and the dots
-// and spaces at the end of a name as the system takes them, and the short
-// names (PROGRA~1) of the folders that exist spelt out.
+// working directory and its drive, with ".", "..", slashes and trailing dots
+// and spaces as the system takes them, and short names (PROGRA~1) spelt out.
 std::wstring fullPath(const std::string& path) {
     const std::wstring given = withoutPassThroughPrefix(systemPath(path).wstring());
     std::wstring full =
@@ -78,8 +77,7 @@ std::wstring fullPath(const std::string& path) {
     return full;
 }
 
-// Names compare as the file system compares them: without regard to case,
-// by the system's own upper-case table.
+// As the file system compares names: without regard to case, by its own table.
 bool sameName(std::wstring_view one, std::wstring_view other) {
     return ::CompareStringOrdinal(one.data(), static_cast<int>(one.size()), other.data(),
                                   static_cast<int>(other.size()), TRUE) == CSTR_EQUAL;

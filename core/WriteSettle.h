@@ -5,19 +5,18 @@
 
 namespace freqrelay {
 
-// Where the system tells no close, a writer's pause of this long is taken
-// for the end of its text: writers put a frequency into the file in one or
-// two writes a few milliseconds apart ("1425", then "0000"; or an emptied
-// file, then its text), and 30 ms is short next to the poll's 250 ms.
+// Where the system tells no close, a writer's pause this long ends its text:
+// writers put a frequency in one or two writes a few milliseconds apart
+// ("1425", then "0000"; or an emptied file, then its text), and 30 ms is
+// short next to the poll's 250 ms.
 inline constexpr std::chrono::milliseconds kSettleTime{30};
 
-// What a watch has seen of the file's writer, and so when the file may be
-// read: not while a writer may be between two writes of one text. After a
-// modification the file is read once the writer has closed it or renamed
-// it into place, or (where the system tells no close) once the writes have
-// paused for kSettleTime; and in any case a poll pause after the first
-// modification since the last read, so that a writer that never closes the
-// file and never pauses is still followed, at least once every poll pause.
+// When the file may be read: not while a writer may be between two writes
+// of one text. After a modification, once the writer has closed the file or
+// renamed it into place, or (where the system tells no close) once the
+// writes have paused for kSettleTime; and at the latest a poll pause after
+// the first modification since the last read, so that a writer that never
+// closes the file and never pauses is still followed.
 class WriteSettle {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -31,8 +30,7 @@ public:
     void finished();
     // The file is being read: what a writer does from now on is new.
     void reading() { finished(); }
-    // When a read due at `due` may go ahead: `due` itself, or later while
-    // a writer is still at work.
+    // When a read due at `due` may go ahead: later while a writer is at work.
     TimePoint readableAt(TimePoint due) const;
 
 private:

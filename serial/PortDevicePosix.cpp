@@ -13,7 +13,7 @@ std::string mappedDevice(int port) {
     // The serial library looks a bare name up in /dev; saying the full path
     // tells the operator which device is meant.
     const std::string name = mapped;
-    const bool bare = name.rfind('/', 0) != 0 && name.rfind("./", 0) != 0 && name.rfind("../", 0) != 0;
+    const bool bare = !name.starts_with('/') && !name.starts_with("./") && !name.starts_with("../");
     return bare ? "/dev/" + name : name;
 }
 

@@ -6,8 +6,7 @@
 
 namespace freqrelay {
 
-// Read in UTF-16 and kept in UTF-8, so that no letter is lost to the ANSI
-// code page.
+// Read in UTF-16 and kept in UTF-8, so that no letter is lost to the ANSI code page.
 std::string mappedDevice(int port) {
     const std::string narrowName = portVariable(port);
     const std::wstring name(narrowName.begin(), narrowName.end());

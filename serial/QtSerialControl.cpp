@@ -16,40 +16,21 @@ constexpr const char* kQuitting = "given up: the relay is quitting";
 // What QSerialPort says when another program holds the port's lock file.
 constexpr const char* kQtLockRefused = "Permission error while locking the device";
 
-// The serial library takes a port's name as text. A path that is no valid
-// UTF-8 cannot be given to it as it stands, but the device it leads to
-// usually has a plain name. Empty when there is none.
+// The serial library takes a port's name as text: a path that is no valid
+// UTF-8 is given as the device it leads to, usually a plain name; else "".
 QString portNameFor(const std::string& path) {
-    const QString name = QString::fromStdString(path);
-    if (name.toStdString() == path) {
-        return name;
-    }
-    const std::string resolved = QtSerialControl::resolvedPath(path);
-    if (!resolved.empty() && QString::fromStdString(resolved).toStdString() == resolved) {
-        return QString::fromStdString(resolved);
-    }
-    return {};
+    const auto asText = [](const std::string& name) {
+        const QString text = QString::fromStdString(name);
+        return text.toStdString() == name ? text : QString();
+    };
+    const QString name = asText(path);
+    return name.isEmpty() ? asText(QtSerialControl::resolvedPath(path)) : name;
 }
 
-QSerialPort::Parity toQt(SerialSettings::Parity parity) {
-    switch (parity) {
-    case SerialSettings::Parity::None: return QSerialPort::NoParity;
-    case SerialSettings::Parity::Even: return QSerialPort::EvenParity;
-    case SerialSettings::Parity::Odd: return QSerialPort::OddParity;
-    case SerialSettings::Parity::Mark: return QSerialPort::MarkParity;
-    case SerialSettings::Parity::Space: return QSerialPort::SpaceParity;
-    }
-    return QSerialPort::NoParity;
-}
-
-QSerialPort::StopBits toQt(SerialSettings::StopBits stopBits) {
-    switch (stopBits) {
-    case SerialSettings::StopBits::One: return QSerialPort::OneStop;
-    case SerialSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
-    case SerialSettings::StopBits::Two: return QSerialPort::TwoStop;
-    }
-    return QSerialPort::OneStop;
-}
+// Qt's values in the order of SerialSettings' own.
+constexpr QSerialPort::Parity kParities[] = {QSerialPort::NoParity, QSerialPort::EvenParity, QSerialPort::OddParity,
+                                             QSerialPort::MarkParity, QSerialPort::SpaceParity};
+constexpr QSerialPort::StopBits kStopBits[] = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
 
 }  // namespace
 
@@ -70,9 +51,7 @@ void QtSerialControl::forceClose() noexcept {
 
 std::string QtSerialControl::device() const { return port_.isOpen() ? openDevice_ : devicePathForPort(commPort_); }
 
-void QtSerialControl::fail(const std::string& reason) const {
-    throw RelayFailure(FailureKind::Port, device() + ": " + reason);
-}
+void QtSerialControl::fail(const std::string& reason) const { throw RelayFailure(device() + ": " + reason); }
 
 void QtSerialControl::letGoAndFail(const std::string& reason) {
     // The device is gone (an adapter pulled): this handle can never write
@@ -86,7 +65,7 @@ void QtSerialControl::setCommPort(std::int16_t port) {
         fail("port already open");
     }
     if (port < 1) {
-        throw RelayFailure(FailureKind::Port, "invalid port number " + std::to_string(port));
+        throw RelayFailure("invalid port number " + std::to_string(port));
     }
     commPort_ = port;
 }
@@ -109,7 +88,8 @@ void QtSerialControl::applySettings() {
     checkSettingsSupported();
     const bool applied = port_.setBaudRate(settings_.baudRate) &&
                          port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
-                         port_.setParity(toQt(settings_.parity)) && port_.setStopBits(toQt(settings_.stopBits));
+                         port_.setParity(kParities[static_cast<int>(settings_.parity)]) &&
+                         port_.setStopBits(kStopBits[static_cast<int>(settings_.stopBits)]);
     if (!applied) {
         fail("cannot apply the line settings: " + reasonOf(port_));
     }
@@ -130,8 +110,7 @@ void QtSerialControl::open() {
     openDevice_ = devicePathForPort(commPort_);
     if (openDevice_.empty()) {
         const std::string port = std::to_string(commPort_);
-        throw RelayFailure(FailureKind::Port,
-                           "port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");
+        throw RelayFailure("port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");
     }
     const QString portName = portNameFor(openDevice_);
     if (portName.isEmpty()) {
@@ -165,18 +144,16 @@ void QtSerialControl::setOutput(const std::string& data) {
     }
     const QByteArray bytes(data.data(), static_cast<qsizetype>(data.size()));
     if (port_.write(bytes) != bytes.size()) {
-        // Newer Qt versions report a lost device here at once, where older
-        // ones buffered the bytes and failed while waiting for them below.
-        // Either way a handle that cannot write is let go of, so that the
-        // repeated step opens the port afresh.
+        // Newer Qt versions report a lost device here, older ones while
+        // waiting below: a handle that cannot write is let go of.
         const std::string reason = "write failed: " + reasonOf(port_);
         if (port_.error() == QSerialPort::TimeoutError) {
             fail(reason);
         }
         letGoAndFail(reason);
     }
-    // Hand every byte to the system now, within a bounded time, so that a
-    // stalled line is a failure and not a hang.
+    // Every byte goes to the system within a bounded time: a stalled line is
+    // a failure, not a hang.
     const WaitEnd end = waitInSlices(writeTimeout_, quitCheck_, [this](std::chrono::milliseconds slice) {
         if (port_.bytesToWrite() == 0 || port_.waitForBytesWritten(static_cast<int>(slice.count()))) {
             return port_.bytesToWrite() == 0;
@@ -193,8 +170,8 @@ void QtSerialControl::setOutput(const std::string& data) {
         return false;
     });
     if (end != WaitEnd::Done) {
-        // Drop what is left, so that a repeated write starts a whole command
-        // and does not follow a stale part of this one.
+        // A repeated write must start a whole command, not follow a stale
+        // part of this one.
         port_.clear(QSerialPort::Output);
         fail(end == WaitEnd::Quit ? kQuitting : "write timed out");
     }
@@ -204,15 +181,9 @@ void QtSerialControl::close() {
     if (!port_.isOpen()) {
         return;
     }
-    drain();
-    port_.close();
-}
-
-void QtSerialControl::drain() {
-    // Wait for the driver's queue with a deadline, so that a line held by
-    // flow control fails instead of freezing the relay (on Windows the
-    // flush below alone could wait for ever); then the system's own drain
-    // for the last bytes in the hardware.
+    // The driver's queue is waited for with a deadline, so that a line held
+    // by flow control fails instead of freezing the relay (on Windows the
+    // system's drain alone could wait for ever).
     const WaitEnd end = waitInSlices(writeTimeout_, quitCheck_, [this](std::chrono::milliseconds slice) {
         const auto until = std::chrono::steady_clock::now() + slice;
         while (queuedOutput() > 0) {
@@ -227,6 +198,7 @@ void QtSerialControl::drain() {
         fail(end == WaitEnd::Quit ? kQuitting : "output did not drain");
     }
     systemDrain();
+    port_.close();
 }
 
 }  // namespace freqrelay

@@ -13,14 +13,13 @@
 namespace freqrelay {
 
 // Long enough for five bytes at any speed, short enough that a click during
-// a stalled write (served only once the step is over) is not kept waiting
-// long.
+// a stalled write (served once the step is over) is not kept waiting long.
 inline constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
-// The serial control over QSerialPort. Port numbers map to devices through
-// devicePathForPort. Closing waits until every byte written has left for the
-// wire, because QSerialPort::close() restores the earlier line settings and
-// drops whatever is still buffered.
+// The serial control over QSerialPort; ports map to devices through
+// devicePathForPort. Closing waits until every byte has left for the wire:
+// QSerialPort::close() restores the earlier line settings and drops whatever
+// is still buffered.
 class QtSerialControl final : public SerialControl {
 public:
     explicit QtSerialControl(std::chrono::milliseconds writeTimeout = kWriteTimeout);
@@ -37,18 +36,14 @@ public:
     void forceClose() noexcept override;
 
     std::string device() const override;
-    // Asked during every wait for the line; when it says the relay is
-    // quitting, the wait gives up at once and the step fails.
+    // Asked during every wait for the line: when the relay is quitting, the
+    // wait gives up at once and the step fails.
     void setQuitCheck(std::function<bool()> quit) { quitCheck_ = std::move(quit); }
-    // Where `path` leads once every link is followed; "" when it leads
-    // nowhere or the system has no links for ports.
+    // Where `path` leads once every link is followed; "" when nowhere, or where ports have no links.
     static std::string resolvedPath(const std::string& path);
-    // The system's handle of an open line, as QSerialPort gives it: a file
-    // descriptor, or a Windows HANDLE.
     using LineHandle = decltype(std::declval<QSerialPort&>().handle());
-    // Whether the system has hung up the line behind the open `handle` (an
-    // adapter pulled, the other end of a pseudo-terminal closed), so that
-    // nothing written to it will ever leave. Each system has its own part.
+    // Whether the system has hung up the line (an adapter pulled, the other
+    // end of a pseudo-terminal closed): nothing written will ever leave.
     static bool hungUp(LineHandle handle);
 
 private:
@@ -58,12 +53,11 @@ private:
     void applySettings();
     void open();
     void close();
-    void drain();
-    // Each system's own part: the living program, other than this one,
-    // that holds the port's lock file ("" when none does; Qt's own check
-    // takes a lock in another format for a stale one and removes it), the
-    // line settings it cannot give, RTS, the driver's output queue (-1 when
-    // it cannot tell), and the system's own wait for the last bytes to leave.
+    // Each system's part: the living program, other than this one, that
+    // holds the port's lock file ("" when none; Qt's own check takes a lock
+    // in another format for a stale one and removes it), the line settings it
+    // cannot give, RTS, the driver's output queue (-1 when it cannot tell),
+    // and the system's own wait for the last bytes to leave.
     std::string lockHolder() const;
     void checkSettingsSupported() const;
     void applyRts();

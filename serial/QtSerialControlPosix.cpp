@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -63,11 +62,10 @@ std::string hostName() {
 }
 
 // The living process, other than this one, that the lock file at `path`
-// names; 0 when there is none. The common older form holds the number
-// alone; Qt's form has the program's name and the host's on the lines after
-// it. A living process of that number on this host that runs another
-// program got the number when it was free again: the program that left the
-// lock is gone, and the lock holds nothing, as Qt itself judges it.
+// names; 0 when none. The older form holds the number alone; Qt's adds the
+// program's and host's names. A process of that number on this host that runs
+// another program got the number when it was free again: the lock is stale,
+// as Qt itself judges it.
 pid_t livingOwner(const std::string& path) {
     std::ifstream file(path);
     long owner = 0;
@@ -99,7 +97,7 @@ std::string QtSerialControl::lockHolder() const {
         devices.push_back(std::move(resolved));
     }
     for (const std::string& device : devices) {
-        std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+        std::string name = device.starts_with("/dev/") ? device.substr(5) : device;
         std::replace(name.begin(), name.end(), '/', '_');
         for (const std::string_view folder : kLockFolders) {
             const std::string path = std::string(folder) + "/LCK.." + name;
@@ -112,13 +110,9 @@ std::string QtSerialControl::lockHolder() const {
 }
 
 std::string QtSerialControl::resolvedPath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-        return {};
-    }
-    std::string resolved = real;
-    std::free(real);
-    return resolved;
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    return error ? std::string() : resolved.string();
 }
 
 void QtSerialControl::checkSettingsSupported() const {

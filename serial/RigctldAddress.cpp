@@ -1,5 +1,6 @@
 #include "serial/RigctldAddress.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace freqrelay {
@@ -11,12 +12,8 @@ std::string RigctldAddress::text() const {
 
 std::optional<RigctldAddress> RigctldAddress::parse(std::string_view text, std::string& why) {
     // Blanks around it, as a pasted address has them, are no part of it.
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
+    text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
+    text.remove_suffix(text.size() - (text.find_last_not_of(" \t") + 1));
     RigctldAddress address;
     std::string_view host = text;
     std::string_view port;

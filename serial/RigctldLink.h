@@ -19,10 +19,9 @@ inline constexpr std::chrono::milliseconds kAnswerTimeout{1000};
 
 // The frequency to a rig control server (Hamlib's rigctld), which holds any
 // of its many radios, or one another program shares: "F <Hz>" on one TCP
-// connection, kept open while the server keeps it, answered by "RPRT 0".
-// Nothing waits: the sending ends from the event loop. A refused or lost
-// connection, another answer or none within kAnswerTimeout fails the
-// sending; the connection is then dropped and made again at the next try.
+// connection kept open, answered by "RPRT 0". The sending ends from the event
+// loop. A refused or lost connection, another answer or none within
+// kAnswerTimeout fails it; the connection is then made again at the next try.
 class RigctldLink final : public QObject, public Link {
 public:
     explicit RigctldLink(RigctldAddress address, std::chrono::milliseconds answerTimeout = kAnswerTimeout);

@@ -5,10 +5,9 @@
 
 namespace freqrelay {
 
-// The serial control the relay drives, property by property: the one seam
-// between the relay and a real port, so that a test can stand in for it.
-// Every setter either takes effect or raises a RelayFailure that names the
-// port and the reason.
+// The serial control the relay drives, property by property: the seam where
+// a test stands in for a real port. Every setter takes effect or raises a
+// RelayFailure that names the port and the reason.
 class SerialControl {
 public:
     virtual ~SerialControl() = default;
@@ -22,8 +21,7 @@ public:
     // Each character leaves the port as one byte equal to its code; closing
     // the port waits until they have left for the wire.
     virtual void setOutput(const std::string& data) = 0;
-    // Closes the port at once, dropping anything unsent; never fails. For
-    // giving up on a port that a failed step left open.
+    // Closes the port at once, dropping anything unsent; never fails.
     virtual void forceClose() noexcept = 0;
     // The device the next opening uses, or the open port uses.
     virtual std::string device() const = 0;

@@ -2,7 +2,9 @@
 
 #include "core/RelayFailure.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -31,7 +33,7 @@ bool wholeNumber(std::string_view field, std::int32_t& value) {
 
 SerialSettings SerialSettings::parse(const std::string& text) {
     const auto malformed = [&text](const std::string& why) {
-        return RelayFailure(FailureKind::Settings, "invalid settings \"" + text + "\": " + why);
+        return RelayFailure("invalid settings \"" + text + "\": " + why);
     };
     const auto fields = splitFields(text);
     if (fields.size() != 4) {
@@ -43,38 +45,24 @@ SerialSettings SerialSettings::parse(const std::string& text) {
         throw malformed("bad speed");
     }
 
-    if (fields[1].size() != 1) {
+    // Parity's letters in the order of its values, in either case.
+    constexpr std::string_view kParityLetters = "NEOMSneoms";
+    const std::size_t parity = fields[1].size() == 1 ? kParityLetters.find(fields[1][0]) : std::string_view::npos;
+    if (parity == std::string_view::npos) {
         throw malformed("bad parity");
     }
-    switch (fields[1][0]) {
-    case 'N':
-    case 'n': settings.parity = Parity::None; break;
-    case 'E':
-    case 'e': settings.parity = Parity::Even; break;
-    case 'O':
-    case 'o': settings.parity = Parity::Odd; break;
-    case 'M':
-    case 'm': settings.parity = Parity::Mark; break;
-    case 'S':
-    case 's': settings.parity = Parity::Space; break;
-    default: throw malformed("bad parity");
-    }
+    settings.parity = static_cast<Parity>(parity % (kParityLetters.size() / 2));
 
-    std::int32_t dataBits = 0;
-    if (!wholeNumber(fields[2], dataBits) || dataBits < 5 || dataBits > 8) {
+    if (!wholeNumber(fields[2], settings.dataBits) || settings.dataBits < 5 || settings.dataBits > 8) {
         throw malformed("data bits must be 5 to 8");
     }
-    settings.dataBits = dataBits;
 
-    if (fields[3] == "1") {
-        settings.stopBits = StopBits::One;
-    } else if (fields[3] == "1.5") {
-        settings.stopBits = StopBits::OneAndHalf;
-    } else if (fields[3] == "2") {
-        settings.stopBits = StopBits::Two;
-    } else {
+    constexpr std::string_view kStopBits[] = {"1", "1.5", "2"};  // in the order of StopBits
+    const auto stopBits = std::find(std::begin(kStopBits), std::end(kStopBits), fields[3]);
+    if (stopBits == std::end(kStopBits)) {
         throw malformed("stop bits must be 1, 1.5 or 2");
     }
+    settings.stopBits = static_cast<StopBits>(stopBits - std::begin(kStopBits));
     return settings;
 }
 

@@ -135,7 +135,6 @@ TEST_F(QtSerialControlOnPty, AStalledLineIsAFailureNotAHang) {
         control.setPortOpen(false);
         FAIL() << "a stopped line must fail";
     } catch (const RelayFailure& failure) {
-        EXPECT_EQ(failure.kind(), FailureKind::Port);
         EXPECT_NE(std::string(failure.what()).find(pty.slavePath()), std::string::npos) << failure.what();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);

@@ -39,7 +39,7 @@ private:
     void record(const std::string& call) {
         if (const auto found = failing.find(call); found != failing.end()) {
             failing.erase(found);
-            throw freqrelay::RelayFailure(freqrelay::FailureKind::Port, "fake: " + call + " failed");
+            throw freqrelay::RelayFailure("fake: " + call + " failed");
         }
         calls.push_back(call);
     }
