@@ -47,9 +47,6 @@ std::string FileReader::readWhole() {
 }
 
 void FileReader::open() {
-    if (isOpen()) {
-        fail("already open");
-    }
     const std::size_t size = openRegularFile();
     if (size > kMaxFileSize) {
         // A sparse or runaway file must not take the relay's memory.
@@ -60,9 +57,6 @@ void FileReader::open() {
 }
 
 void FileReader::readInto(std::string& text) {
-    if (!isOpen()) {
-        fail("not open");
-    }
     // One allocation of the file's size keeps a large file at one copy
     // instead of a doubling buffer.
     text.reserve(sizeAtOpen_);

@@ -48,7 +48,6 @@ public:
 private:
     void open();
     void readInto(std::string& text);
-    bool isOpen() const noexcept;
     [[noreturn]] void fail(const std::string& reason) const;
     // The platform's part: open a regular file and give its size; read one
     // piece (0 at the end). Each fails with the reason.

@@ -21,8 +21,6 @@ std::string absolutePath(const std::string& path) {
     return error ? path : absolute.string();
 }
 
-bool FileReader::isOpen() const noexcept { return handle_ >= 0; }
-
 std::size_t FileReader::openRegularFile() {
     // Looked at before it is opened: opening a terminal raises its modem
     // lines, and opening a FIFO lets its writer write into a reader that

@@ -87,8 +87,6 @@ std::string systemReason(unsigned long error) {
     }
 }
 
-bool FileReader::isOpen() const noexcept { return handle_ != -1; }
-
 std::size_t FileReader::openRegularFile() {
     // Shared for writing and deleting, so that the program that keeps the
     // file can rewrite or replace it while it is read.
@@ -98,18 +96,15 @@ std::size_t FileReader::openRegularFile() {
     if (handle == INVALID_HANDLE_VALUE) {
         fail(systemReason(::GetLastError()));
     }
+    handle_ = reinterpret_cast<std::intptr_t>(handle);  // closed again by readWhole when a check below fails
     // A pipe or a device (CON, NUL, COM1) would block or never end.
-    LARGE_INTEGER size{};
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        ::CloseHandle(handle);
         fail("not a regular file");
     }
+    LARGE_INTEGER size{};
     if (!::GetFileSizeEx(handle, &size)) {
-        const DWORD error = ::GetLastError();
-        ::CloseHandle(handle);
-        fail(systemReason(error));
+        fail(systemReason(::GetLastError()));
     }
-    handle_ = reinterpret_cast<std::intptr_t>(handle);
     return static_cast<std::size_t>(size.QuadPart);
 }
 
