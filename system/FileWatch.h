@@ -22,8 +22,10 @@ public:
     FileWatch(const FileWatch&) = delete;
     FileWatch& operator=(const FileWatch&) = delete;
 
-    // From now on `changed` is called whenever the writer is seen at work.
-    void start(std::function<void()> changed);
+    // From now on `changed` is called whenever the writer is seen at work,
+    // with the time the file may be read.
+    using Changed = std::function<void(WriteSettle::TimePoint readable)>;
+    void start(Changed changed);
     // When a read of the file due at `due` may go ahead.
     WriteSettle::TimePoint readableAt(WriteSettle::TimePoint due) {
         update();
@@ -39,14 +41,16 @@ private:
     // Takes in what the watch has seen, and watches the folder if it is not
     // watched; true when the writer was at work on the file.
     bool update();
+    // The time comes from what update() has just taken in: one wake reads
+    // the watch once.
     void woken() {
         if (update() && changed_) {
-            changed_();
+            changed_(settle_.readableAt(std::chrono::steady_clock::now()));
         }
     }
 
     std::string path_;
-    std::function<void()> changed_;
+    Changed changed_;
     WriteSettle settle_{kTellsCloses};
     std::unique_ptr<System> system_;
 };

@@ -97,7 +97,7 @@ FileWatch::~FileWatch() {
     }
 }
 
-void FileWatch::start(std::function<void()> changed) {
+void FileWatch::start(Changed changed) {
     changed_ = std::move(changed);
     if (system_->inotify < 0) {
         return;

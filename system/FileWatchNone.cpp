@@ -11,7 +11,7 @@ FileWatch::FileWatch(std::string path) : path_(std::move(path)), system_(std::ma
 
 FileWatch::~FileWatch() = default;
 
-void FileWatch::start(std::function<void()> changed) { changed_ = std::move(changed); }
+void FileWatch::start(Changed changed) { changed_ = std::move(changed); }
 
 bool FileWatch::update() { return false; }
 

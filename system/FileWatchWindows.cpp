@@ -106,7 +106,7 @@ FileWatch::~FileWatch() {
     }
 }
 
-void FileWatch::start(std::function<void()> changed) {
+void FileWatch::start(Changed changed) {
     changed_ = std::move(changed);
     if (system_->done == nullptr) {
         return;

@@ -18,7 +18,7 @@ void renameIntoPlace(const std::filesystem::path& file, const std::string& text)
 // Whether `write` wakes the watch on `path`; the poll alone never does.
 bool wakes(freqrelay::FileWatch& watch, const std::function<void()>& write) {
     bool woken = false;
-    watch.start([&] { woken = true; });
+    watch.start([&](auto) { woken = true; });
     write();
     return QTest::qWaitFor([&] { return woken; }, 5000);
 }
@@ -80,7 +80,7 @@ TEST(FileWatch, AMissingFolderIsToldOnceAndPolledAndWatchedFromTheFirstPollThatF
     const auto file = folder / "ft1000file";
     freqrelay::FileWatch watch(file.string());
     bool woken = false;
-    watch.start([&] { woken = true; });
+    watch.start([&](auto) { woken = true; });
     const auto poll = [&](int times) {
         for (int count = 0; count < times; ++count) {
             const auto now = std::chrono::steady_clock::now();

@@ -38,8 +38,8 @@ Relay::~Relay() { link_.abandon(); }
 
 void Relay::start() {
     // The radio follows as soon as the file is written, not at the next poll.
-    watch_.start([this] {
-        if (const auto at = watch_.readableAt(Clock::now()); !quit_ && at < pollDue_) {
+    watch_.start([this](Clock::time_point at) {
+        if (!quit_ && at < pollDue_) {
             pollAt(at);
         }
     });
