@@ -27,10 +27,25 @@ QString portNameFor(const std::string& path) {
     return name.isEmpty() ? asText(QtSerialControl::resolvedPath(path)) : name;
 }
 
-// Qt's values in the order of SerialSettings' own.
-constexpr QSerialPort::Parity kParities[] = {QSerialPort::NoParity, QSerialPort::EvenParity, QSerialPort::OddParity,
-                                             QSerialPort::MarkParity, QSerialPort::SpaceParity};
-constexpr QSerialPort::StopBits kStopBits[] = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+QSerialPort::Parity toQt(SerialSettings::Parity parity) {
+    switch (parity) {
+    case SerialSettings::Parity::None: return QSerialPort::NoParity;
+    case SerialSettings::Parity::Even: return QSerialPort::EvenParity;
+    case SerialSettings::Parity::Odd: return QSerialPort::OddParity;
+    case SerialSettings::Parity::Mark: return QSerialPort::MarkParity;
+    case SerialSettings::Parity::Space: return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(SerialSettings::StopBits stopBits) {
+    switch (stopBits) {
+    case SerialSettings::StopBits::One: return QSerialPort::OneStop;
+    case SerialSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+    case SerialSettings::StopBits::Two: return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
 
 }  // namespace
 
@@ -88,8 +103,7 @@ void QtSerialControl::applySettings() {
     checkSettingsSupported();
     const bool applied = port_.setBaudRate(settings_.baudRate) &&
                          port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
-                         port_.setParity(kParities[static_cast<int>(settings_.parity)]) &&
-                         port_.setStopBits(kStopBits[static_cast<int>(settings_.stopBits)]);
+                         port_.setParity(toQt(settings_.parity)) && port_.setStopBits(toQt(settings_.stopBits));
     if (!applied) {
         fail("cannot apply the line settings: " + reasonOf(port_));
     }

@@ -4,13 +4,18 @@
 
 namespace freqrelay {
 
-namespace {
-
-// The steps' names, in the order of Step, as failures and the log give them.
-constexpr const char* kStepNames[] = {"choosing the port", "setting the line",    "configuring the port",
-                                      "opening the port",  "writing the command", "closing the port"};
-
-}  // namespace
+const char* SerialLink::nameOf(Step step) {
+    switch (step) {
+    case Step::ChoosePort: return "choosing the port";
+    case Step::SetLine: return "setting the line";
+    case Step::LowerRts: return "configuring the port";
+    case Step::Open: return "opening the port";
+    case Step::Write: return "writing the command";
+    case Step::Close: return "closing the port";
+    case Step::Done: break;
+    }
+    return "";
+}
 
 void SerialLink::run(Step step, const Command& command) {
     switch (step) {
@@ -36,10 +41,10 @@ Sending SerialLink::runSteps(Step& at, const Command& command) {
     try {
         for (; at != Step::Done; at = static_cast<Step>(static_cast<int>(at) + 1)) {
             run(at, command);
-            sending.worked.emplace_back(kStepNames[static_cast<int>(at)]);
+            sending.worked.emplace_back(nameOf(at));
         }
     } catch (const RelayFailure& failure) {
-        sending.failure = StepFailure{kStepNames[static_cast<int>(at)], failure.what(), StepArea::Port};
+        sending.failure = StepFailure{nameOf(at), failure.what(), StepArea::Port};
     }
     return sending;
 }

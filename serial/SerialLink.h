@@ -29,6 +29,8 @@ public:
 
 private:
     enum class Step { ChoosePort, SetLine, LowerRts, Open, Write, Close, Done };
+    // As failures and the log name the step.
+    static const char* nameOf(Step step);
     void run(Step step, const Command& command);
     // Runs the steps from `at` on, leaving `at` at the one that failed.
     Sending runSteps(Step& at, const Command& command);

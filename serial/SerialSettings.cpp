@@ -2,9 +2,7 @@
 
 #include "core/RelayFailure.h"
 
-#include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -45,24 +43,36 @@ SerialSettings SerialSettings::parse(const std::string& text) {
         throw malformed("bad speed");
     }
 
-    // Parity's letters in the order of its values, in either case.
-    constexpr std::string_view kParityLetters = "NEOMSneoms";
-    const std::size_t parity = fields[1].size() == 1 ? kParityLetters.find(fields[1][0]) : std::string_view::npos;
-    if (parity == std::string_view::npos) {
+    if (fields[1].size() != 1) {
         throw malformed("bad parity");
     }
-    settings.parity = static_cast<Parity>(parity % (kParityLetters.size() / 2));
+    switch (fields[1][0]) {
+    case 'N':
+    case 'n': settings.parity = Parity::None; break;
+    case 'E':
+    case 'e': settings.parity = Parity::Even; break;
+    case 'O':
+    case 'o': settings.parity = Parity::Odd; break;
+    case 'M':
+    case 'm': settings.parity = Parity::Mark; break;
+    case 'S':
+    case 's': settings.parity = Parity::Space; break;
+    default: throw malformed("bad parity");
+    }
 
     if (!wholeNumber(fields[2], settings.dataBits) || settings.dataBits < 5 || settings.dataBits > 8) {
         throw malformed("data bits must be 5 to 8");
     }
 
-    constexpr std::string_view kStopBits[] = {"1", "1.5", "2"};  // in the order of StopBits
-    const auto stopBits = std::find(std::begin(kStopBits), std::end(kStopBits), fields[3]);
-    if (stopBits == std::end(kStopBits)) {
+    if (fields[3] == "1") {
+        settings.stopBits = StopBits::One;
+    } else if (fields[3] == "1.5") {
+        settings.stopBits = StopBits::OneAndHalf;
+    } else if (fields[3] == "2") {
+        settings.stopBits = StopBits::Two;
+    } else {
         throw malformed("stop bits must be 1, 1.5 or 2");
     }
-    settings.stopBits = static_cast<StopBits>(stopBits - std::begin(kStopBits));
     return settings;
 }
 
