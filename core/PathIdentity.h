@@ -11,4 +11,8 @@ namespace freqrelay {
 // to case, in the full form the system makes of them.
 bool pathsLeadToOneFile(const std::string& one, const std::string& other);
 
+// Unix only: the absolute path `path` leads to once every link in it is
+// followed, also a link whose target does not exist yet.
+std::string pathDestination(const std::string& path);
+
 }  // namespace freqrelay

@@ -62,6 +62,8 @@ std::filesystem::path destination(const std::string& path) {
 
 }  // namespace
 
+std::string pathDestination(const std::string& path) { return destination(path).string(); }
+
 bool pathsLeadToOneFile(const std::string& one, const std::string& other) {
     const std::filesystem::path oneLeadsTo = destination(one);
     const std::filesystem::path otherLeadsTo = destination(other);

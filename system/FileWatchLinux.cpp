@@ -2,6 +2,7 @@
 #include "system/FileWatch.h"
 
 #include "core/FileReader.h"
+#include "core/PathIdentity.h"
 #include "system/LogText.h"
 
 #include <QSocketNotifier>
@@ -15,25 +16,6 @@
 namespace freqrelay {
 
 namespace {
-
-// Where `file` leads through its links, even to a file not there yet.
-std::filesystem::path linkTarget(std::filesystem::path file) {
-    constexpr int kMostLinks = 40;  // as the system follows at most
-    for (int link = 0; link < kMostLinks; ++link) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) {
-            break;
-        }
-        const auto next = std::filesystem::read_symlink(file, error);
-        if (error) {
-            break;
-        }
-        file = next.is_absolute() ? next : file.parent_path() / next;
-    }
-    std::error_code error;
-    const auto target = std::filesystem::weakly_canonical(file, error);
-    return error ? file : target;
-}
 
 // What is watched: a folder, and the name in it that counts.
 struct Watched {
@@ -146,7 +128,7 @@ bool FileWatch::update() {
     // folder, so that is watched too. A watch that cannot be had (no folder,
     // too many watches) is tried again at each poll.
     const std::filesystem::path file = absolutePath(path_);
-    const std::filesystem::path target = linkTarget(file);
+    const std::filesystem::path target = pathDestination(file.string());
     int reason = system.watch(system.path, file);
     if (target.parent_path() != file.parent_path() || target.filename() != file.filename()) {
         const int targetReason = system.watch(system.target, target);
