@@ -1,5 +1,6 @@
 #include "ui/Options.h"
 
+#include "core/PathIdentity.h"
 #include "serial/PortDevice.h"
 #include "serial/QtSerialControl.h"
 #include "serial/RigctldLink.h"
@@ -92,6 +93,10 @@ std::optional<int> Options::take(int argc, char** argv) {
             if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
                 error = QStringLiteral("--%1 needs a value that is not empty").arg(option->names().last());
             }
+        }
+        // CON, NUL or COM1 would be read as the device, never as a file.
+        if (parser.isSet(fileOption) && namesADevice(CommandLine::pathOf(parser.value(fileOption)))) {
+            error = QStringLiteral("--file %1 names a device, not a file").arg(parser.value(fileOption));
         }
         if (parser.isSet(rigctldOption) && parser.isSet(portOption)) {
             error = QStringLiteral("--rigctld and --port cannot be used together");
