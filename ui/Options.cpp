@@ -82,10 +82,14 @@ std::optional<int> Options::take(int argc, char** argv) {
         QStringLiteral("ADDRESS"));
     parser.addOptions({portOption, fileOption, listOption, quietOption, logOption, rigctldOption});
     QString error;
-    if (!parser.parse(arguments)) {
+    const bool parsed = parser.parse(arguments);
+    QStringList positional = parser.positionalArguments();
+    // Windows' own way to ask for the help, beside --help.
+    const bool helpAsked = positional.removeIf(CommandLine::asksForHelp) > 0 || parser.isSet(helpOption);
+    if (!parsed) {
         error = parser.errorText();
-    } else if (!parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+    } else if (!positional.isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(positional.first());
     } else {
         // An empty value (an unset shell variable) must not quietly fall
         // back to the default port or file.
@@ -118,7 +122,7 @@ std::optional<int> Options::take(int argc, char** argv) {
         print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(readable(CommandLine::pathOf(error)), usage(parser)));
         return 2;
     }
-    if (parser.isSet(helpOption)) {
+    if (helpAsked) {
         print(stdout, usage(parser));
         return 0;
     }
