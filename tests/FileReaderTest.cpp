@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <utility>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -45,6 +46,11 @@ std::string openingFailure(const std::string& path) {
 // would on a machine short of memory.
 std::atomic<std::size_t> failAllocationsFrom{0};
 
+// While set, the first allocation of a file's worth at the bound (the
+// reader's, made once it has opened the file) adds a byte to this file, as
+// a writer may while the file is read.
+const char* growWhileRead = nullptr;
+
 }  // namespace
 
 // This file's new and delete are a pair over malloc and free, which GCC
@@ -54,6 +60,9 @@ std::atomic<std::size_t> failAllocationsFrom{0};
 #endif
 
 void* operator new(std::size_t size) {
+    if (growWhileRead != nullptr && size >= kMaxFileSize) {
+        std::ofstream(std::exchange(growWhileRead, nullptr), std::ios::binary | std::ios::app) << '0';
+    }
     const std::size_t from = failAllocationsFrom.load();
     void* memory = from != 0 && size >= from ? nullptr : std::malloc(size == 0 ? 1 : size);
     if (memory == nullptr) {
@@ -92,6 +101,18 @@ TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
     const std::string text = FileReader(at.string()).readWhole();
     EXPECT_EQ(text.size(), kMaxFileSize);
     EXPECT_EQ(text.substr(0, 7), "7050000");
+
+    // Grown past the bound while it is read.
+    const std::string atPath = at.string();
+    growWhileRead = atPath.c_str();
+    try {
+        FileReader(at.string()).readWhole();
+        ADD_FAILURE() << "read past the bound";
+    } catch (const StepFailure& failure) {
+        EXPECT_EQ(failure.step, FileReader::kReading);
+        EXPECT_EQ(failure.reason, at.string() + ": file too large: 67108865 bytes");
+    }
+    EXPECT_EQ(growWhileRead, nullptr) << "the file did not grow";
     std::filesystem::remove(at);
 }
 
