@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <utility>
 
@@ -114,6 +116,64 @@ TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
     }
     EXPECT_EQ(growWhileRead, nullptr) << "the file did not grow";
     std::filesystem::remove(at);
+}
+
+// A file over kAlwaysReadSize is known unchanged while its stamp is: the
+// same file, of the same size, last written at the same time. A file at that
+// size is never known unchanged, nor one whose last read failed.
+TEST(FileReader, ALargeFileIsKnownUnchangedByItsStampAndOneUpToTheBoundNever) {
+    const auto path = std::filesystem::temp_directory_path() / "freqrelay-stamp";
+    const auto other = std::filesystem::temp_directory_path() / "freqrelay-stamp-other";
+    const auto written = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    const auto make = [&](const std::filesystem::path& file, std::size_t size) {
+        std::ofstream{file, std::ios::binary} << std::string(size, '7');
+        std::filesystem::last_write_time(file, written);
+    };
+    constexpr std::size_t large = kAlwaysReadSize + 1;
+    const struct {
+        const char* name;
+        std::size_t size;
+        std::function<void()> change;
+        bool unchanged;
+    } cases[] = {
+        {"left alone", large, [] {}, true},
+        {"at the bound", kAlwaysReadSize, [] {}, false},
+        // What only the watch can see.
+        {"rewritten, its time put back", large, [&] { make(path, large); }, true},
+        {"another file put at its name", large,
+         [&] {
+             make(other, large);
+             std::filesystem::rename(other, path);
+         },
+         false},
+        {"grown, its time put back", large,
+         [&] {
+             std::filesystem::resize_file(path, large + 1);
+             std::filesystem::last_write_time(path, written);
+         },
+         false},
+        {"written", large, [&] { std::filesystem::last_write_time(path, written + std::chrono::seconds(1)); }, false},
+        {"gone", large, [&] { std::filesystem::remove(path); }, false},
+    };
+    for (const auto& [name, size, change, unchanged] : cases) {
+        SCOPED_TRACE(name);
+        make(path, size);
+        FileReader reader(path.string());
+        EXPECT_FALSE(reader.unchangedSinceRead());
+        EXPECT_EQ(reader.readWhole().size(), size);
+        change();
+        EXPECT_EQ(reader.unchangedSinceRead(), unchanged);
+    }
+    // A read that fails forgets the last one.
+    make(path, large);
+    FileReader reader(path.string());
+    reader.readWhole();
+    std::filesystem::resize_file(path, kMaxFileSize + 1);
+    EXPECT_THROW(reader.readWhole(), StepFailure);
+    std::filesystem::resize_file(path, large);
+    std::filesystem::last_write_time(path, written);
+    EXPECT_FALSE(reader.unchangedSinceRead());
+    std::filesystem::remove(path);
 }
 
 TEST(FileReader, AMissingFileNamesItselfInTheFailure) {
