@@ -114,7 +114,12 @@ std::optional<FileStamp> stampOf(HANDLE handle) {
 FileStamp FileReader::openRegularFile() {
     const HANDLE handle = openShared(path_, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE) {
-        fail(systemReason(::GetLastError()));
+        const DWORD error = ::GetLastError();
+        // A folder is refused as access denied; it is said for what it is.
+        const DWORD attributes = ::GetFileAttributesW(systemPath(path_).c_str());
+        fail(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                 ? "not a regular file"
+                 : systemReason(error));
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);  // closed again by readWhole when a check below fails
     // A pipe or a device (CON, NUL, COM1) would block or never end.

@@ -176,9 +176,15 @@ TEST(FileReader, ALargeFileIsKnownUnchangedByItsStampAndOneUpToTheBoundNever) {
     std::filesystem::remove(path);
 }
 
-TEST(FileReader, AMissingFileNamesItselfInTheFailure) {
+// A folder is no regular file on every system (Windows would say only that
+// access is denied).
+TEST(FileReader, AMissingFileOrAFolderNamesItselfInTheFailure) {
     const auto missing = std::filesystem::temp_directory_path() / "freqrelay-no-such-file";
     EXPECT_EQ(openingFailure(missing.string()), missing.string() + ": No such file or directory");
+    const auto folder = std::filesystem::temp_directory_path() / "freqrelay-a-folder";
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(openingFailure(folder.string()), folder.string() + ": not a regular file");
+    std::filesystem::remove(folder);
 }
 
 // Windows keeps names in UTF-16: a name in UTF-8 must reach the system whole,
