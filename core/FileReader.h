@@ -70,8 +70,8 @@ private:
     void readInto(std::string& text);
     [[noreturn]] void fail(const std::string& reason) const;
     // The platform's part: open a regular file and give its stamp; read one
-    // piece (0 at the end). Each fails with the reason. The stamp of the file
-    // the path leads to now, or none.
+    // piece (0 at the end). Each fails with the reason. And the stamp of the
+    // file the path leads to now, or none, without opening it for reading.
     FileStamp openRegularFile();
     std::size_t readPiece(char* piece, std::size_t size);
     std::optional<FileStamp> stampNow() const;
