@@ -230,7 +230,7 @@ TEST(Relay, AFileThatCannotBeReadWhileACommandWaitsToBeRepeatedIsNotTold) {
         rig.port.failing.insert("PortOpen=1");
     }
     rig.write("7100000");
-    rig.run(2000ms, {{400ms,
+    rig.run(2600ms, {{400ms,
                       [&] {
                           std::filesystem::remove(rig.file());
                       }},
