@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 
-#include <cerrno>
 #include <thread>
 
 namespace freqrelay {
@@ -145,10 +144,8 @@ void QtSerialControl::open() {
         if (reason == QLatin1String(kQtLockRefused)) {
             fail("in use by another program");
         }
-        // A file or a device with no line (/dev/null) refuses the line's
-        // calls, which the system words for its programmers.
         const std::string said = systemReasonText(reason.toStdString());
-        fail(reason == qt_error_string(ENOTTY) ? "not a serial port (" + said + ")" : said);
+        fail(refusesLineCalls(reason) ? "not a serial port (" + said + ")" : said);
     }
     // The system raises RTS when the device opens; an interface that keys
     // the transmitter on RTS must see it lowered before anything else.
