@@ -45,18 +45,13 @@ std::string hamlibReason(std::int64_t code) {
         "security error",
         "rig not powered on",
     };
-    const std::int64_t index = -code;
-    return index > 0 && index < static_cast<std::int64_t>(std::size(kReasons)) ? kReasons[index] : "";
+    return code < 0 && code > -static_cast<std::int64_t>(std::size(kReasons)) ? kReasons[-code] : "";
 }
 
-// The whole of `text` as a number, if it is one.
-std::optional<std::int64_t> wholeNumber(const QByteArray& text) {
-    std::int64_t number = 0;
+// Whether `text` is a whole number, and which.
+bool wholeNumber(const QByteArray& text, std::int64_t& number) {
     const auto [last, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (text.isEmpty() || error != std::errc() || last != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return number;
+    return !text.isEmpty() && error == std::errc() && last == text.data() + text.size();
 }
 
 }  // namespace
@@ -157,19 +152,23 @@ void RigctldLink::answered(Asked asked, const QByteArray& line) {
     if (asked == Asked::Nothing) {
         return;  // nothing asked for it
     }
-    if (asked == Asked::Read) {
-        if (const auto hz = wholeNumber(line)) {
-            held(*hz);
-            return;
-        }
-    }
     // Exactly "RPRT n": anything else is no answer the relay can trust.
-    const auto code = line.startsWith("RPRT ") ? wholeNumber(line.mid(5)) : std::nullopt;
-    if (asked == Asked::Set && code == 0) {
+    std::int64_t code = 0;
+    std::int64_t hz = 0;
+    const bool report = line.startsWith("RPRT ") && wholeNumber(line.mid(5), code);
+    if (asked == Asked::Read && (report || wholeNumber(line, hz))) {
+        if (report) {
+            // A radio that cannot tell its frequency is taken at its word.
+            notes_.push_back(name() + " could not read back " + std::to_string(askedHz_) + " Hz (" +
+                             line.toStdString() + "): not checked for a late command");
+            hz = askedHz_;
+        }
+        held(hz);
+    } else if (asked == Asked::Set && report && code == 0) {
         (mayBeLate_ ? acked_ : holds_) = askedHz_;
         proceed();
-    } else if (asked == Asked::Set && code) {
-        const std::string reason = hamlibReason(*code);
+    } else if (asked == Asked::Set && report) {
+        const std::string reason = hamlibReason(code);
         lose("refused " + std::to_string(askedHz_) + " Hz: " + line.toStdString() +
              (reason.empty() ? "" : " (" + reason + ")"));
     } else {

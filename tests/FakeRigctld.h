@@ -65,6 +65,7 @@ public:
     std::chrono::milliseconds setTakes{};  // each line, one after another, as a slow radio takes it
     std::int64_t knob = 0;                 // where the operator turns the radio after each set
     std::int64_t frequency = 0;            // what the radio holds
+    bool readable = true;                  // "f" is refused as not available otherwise
     std::vector<std::string> lines;
     int connections = 0;
     int disconnections = 0;
@@ -104,7 +105,7 @@ private:
             return;
         }
         if (line == "f" && answer == Answer::Sent) {
-            client->write(QByteArray::number(static_cast<qlonglong>(frequency)) + '\n');
+            client->write(readable ? QByteArray::number(static_cast<qlonglong>(frequency)) + '\n' : "RPRT -11\n");
             return;
         }
         switch (answer) {

@@ -155,13 +155,21 @@ TEST_F(RigctldLinkOnLoopback, AStoppedServerIsLeftOneLineAtMostAndTheRadioEndsOn
 TEST(RigctldLink, ALineLeftOnAConnectionGivenUpIsCheckedForAfterTheNextFrequency) {
     struct Case {
         std::int64_t knob;
+        bool readable;
         std::vector<std::string> lines;
         std::vector<std::string> notes;
         std::optional<std::string> failure;
     };
     const std::string moved = " held 35000000 Hz after 70500000 Hz was set: a late command moved it; set again";
-    for (const Case& c : {Case{0, {"f", "F 70500000", "f", "F 14250000"}, {moved}, std::nullopt},
+    for (const Case& c : {Case{0, true, {"f", "F 70500000", "f", "F 14250000"}, {moved}, std::nullopt},
+                          // Taken at its word: the late line is not seen.
+                          Case{0,
+                               false,
+                               {"f", "F 14250000"},
+                               {" could not read back 70500000 Hz (RPRT -11): not checked for a late command"},
+                               std::nullopt},
                           Case{14000000,
+                               true,
                                {"f", "F 70500000", "f", "F 70500000", "f", "F 70500000", "f"},
                                {},
                                ": held 14000000 Hz after 70500000 Hz was set 4 times: late commands kept moving it"}}) {
@@ -182,6 +190,7 @@ TEST(RigctldLink, ALineLeftOnAConnectionGivenUpIsCheckedForAfterTheNextFrequency
         ASSERT_TRUE(serveUntil([&] { return fake.lines.size() == 2; }));
         // The new line first, then the old one: the radio is moved back.
         fake.knob = c.knob;
+        fake.readable = c.readable;
         fake.resume();
         ASSERT_TRUE(serveUntil([&] { return ended.has_value(); }));
         std::vector<std::string> notes;
@@ -195,7 +204,7 @@ TEST(RigctldLink, ALineLeftOnAConnectionGivenUpIsCheckedForAfterTheNextFrequency
         } else {
             EXPECT_FALSE(ended->failure);
             EXPECT_EQ(notes, c.notes);
-            EXPECT_EQ(fake.frequency, 70500000);
+            EXPECT_EQ(fake.frequency, c.readable ? 70500000 : 35000000);
             // The episode is over: no reading back any more.
             ASSERT_TRUE(sent(link, k14250000));
         }
