@@ -14,6 +14,7 @@ namespace freqrelay {
 struct Sending {
     std::optional<StepFailure> failure;
     std::vector<std::string> worked;
+    std::vector<std::string> notes;  // what the operator should know of how it went
 };
 
 // The way a command reaches the radio: serial port 1, or a rig control
@@ -33,7 +34,8 @@ public:
     // `done` is not called for it.
     virtual void abandon() noexcept = 0;
     // Whether the command of a failed `send` has already reached the radio,
-    // so that only tidying up is left to repeat.
+    // or a server that will carry it out, so that only tidying up or its
+    // answer is left to wait for.
     virtual bool commandIsOnTheLine() const = 0;
     // Where `command` went, as the operator reads it: "/dev/ttyUSB0", or
     // "rigctld 127.0.0.1:4532 as 14250000 Hz".

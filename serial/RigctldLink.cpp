@@ -1,6 +1,9 @@
 #include "serial/RigctldLink.h"
 
+#include "core/PollPacing.h"
 #include "core/RelayFailure.h"
+
+#include <QSignalBlocker>
 
 #include <charconv>
 #include <utility>
@@ -14,9 +17,11 @@ constexpr const char* kStep = "sending the frequency";
 // is enough to tell what came instead.
 constexpr qsizetype kLongestAnswer = 1024;
 constexpr qsizetype kQuotedAnswer = 40;
+// A radio that late lines keep moving is set again this many times at most.
+constexpr int kMostSetsAgain = 3;
 
 // Hamlib's reasons for its error numbers, as rigctld gives them negated.
-std::string hamlibReason(int code) {
+std::string hamlibReason(std::int64_t code) {
     static constexpr const char* kReasons[] = {
         "",
         "invalid parameter",
@@ -40,45 +45,88 @@ std::string hamlibReason(int code) {
         "security error",
         "rig not powered on",
     };
-    const int index = -code;
-    return index > 0 && index < static_cast<int>(std::size(kReasons)) ? kReasons[index] : "";
+    return code < 0 && code > -static_cast<std::int64_t>(std::size(kReasons)) ? kReasons[-code] : "";
+}
+
+// Whether `text` is a whole number, and which.
+bool wholeNumber(const QByteArray& text, std::int64_t& number) {
+    const auto [last, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.isEmpty() && error == std::errc() && last == text.data() + text.size();
 }
 
 }  // namespace
 
-RigctldLink::RigctldLink(RigctldAddress address, std::chrono::milliseconds answerTimeout)
-    : address_(std::move(address)), answerTimeout_(answerTimeout) {
+RigctldLink::RigctldLink(RigctldAddress address, std::chrono::milliseconds answerTimeout,
+                         std::chrono::milliseconds giveUpTimeout)
+    : address_(std::move(address)), answerTimeout_(answerTimeout), giveUpTimeout_(giveUpTimeout) {
     deadline_.setSingleShot(true);
-    connect(&deadline_, &QTimer::timeout, this,
-            [this] { end("no answer within " + std::to_string(answerTimeout_.count()) + " ms"); });
-    connect(&socket_, &QTcpSocket::connected, this, &RigctldLink::writeFrequency);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        const std::string late = "no answer within " + std::to_string(answerTimeout_.count()) + " ms";
+        if (asked_ == Asked::Nothing && !readBack_.isActive()) {
+            lose(late);  // still connecting
+        } else {
+            end(late + "; still waiting for it, without sending it again");
+        }
+    });
+    giveUp_.setSingleShot(true);
+    connect(&giveUp_, &QTimer::timeout, this,
+            [this] { lose("no answer within " + std::to_string(giveUpTimeout_.count()) + " ms"); });
+    readBack_.setSingleShot(true);
+    connect(&readBack_, &QTimer::timeout, this, [this] { ask(Asked::Read, "f\n"); });
+    connect(&socket_, &QTcpSocket::connected, this, &RigctldLink::proceed);
     connect(&socket_, &QTcpSocket::readyRead, this, &RigctldLink::takeAnswer);
     connect(&socket_, &QTcpSocket::errorOccurred, this,
-            [this] { end(systemReasonText(socket_.errorString().toStdString())); });
-    connect(&socket_, &QTcpSocket::disconnected, this, [this] { end("the server closed the connection"); });
+            [this] { lose(systemReasonText(socket_.errorString().toStdString())); });
+    connect(&socket_, &QTcpSocket::disconnected, this, [this] { lose("the server closed the connection"); });
 }
 
-RigctldLink::~RigctldLink() { abandon(); }
+RigctldLink::~RigctldLink() { dropConnection(); }
 
 void RigctldLink::send(const Command& command, Done done) {
     const bool connected = socket_.state() == QAbstractSocket::ConnectedState;
     if (!connected) {
-        socket_.abort();  // before the sending is set up, so that it is not failed by it
+        dropConnection();
     }
     hz_ = frequencyHz(command);
     done_ = std::move(done);
-    answer_.clear();
+    setsAgain_ = 0;
+    notes_.clear();
     deadline_.start(answerTimeout_);
     if (connected) {
-        writeFrequency();
+        proceed();
     } else {
         socket_.connectToHost(QString::fromStdString(address_.host), address_.port);
     }
 }
 
-void RigctldLink::writeFrequency() {
+void RigctldLink::proceed() {
+    if (!done_ || asked_ != Asked::Nothing || readBack_.isActive() ||
+        socket_.state() != QAbstractSocket::ConnectedState) {
+        return;
+    }
+    if (holds_ == hz_) {
+        holds_.reset();  // told once: ReSend sets it again
+        end(std::nullopt);
+    } else if (acked_ == hz_) {
+        // A late line from a connection given up would come by then.
+        deadline_.stop();
+        readBack_.start(kPollPause);
+    } else {
+        ask(Asked::Set, QByteArray("F ") + QByteArray::number(static_cast<qlonglong>(hz_)) + '\n');
+    }
+}
+
+void RigctldLink::ask(Asked asked, const QByteArray& line) {
+    if (asked == Asked::Set) {
+        askedHz_ = hz_;
+        holds_.reset();
+        acked_.reset();
+    }
+    asked_ = asked;
+    socket_.write(line);
+    giveUp_.start(giveUpTimeout_);
     if (done_) {
-        socket_.write(QByteArray("F ") + QByteArray::number(static_cast<qlonglong>(hz_)) + '\n');
+        deadline_.start(answerTimeout_);
     }
 }
 
@@ -87,29 +135,81 @@ void RigctldLink::takeAnswer() {
     for (qsizetype end = answer_.indexOf('\n'); end >= 0; end = answer_.indexOf('\n')) {
         const QByteArray line = answer_.left(end).trimmed();
         answer_.remove(0, end + 1);
-        if (!done_) {
-            continue;  // nothing asked for it
+        giveUp_.stop();
+        answered(std::exchange(asked_, Asked::Nothing), line);
+        if (socket_.state() != QAbstractSocket::ConnectedState) {
+            return;  // dropped for what it said
         }
-        // Exactly "RPRT n": anything else is no answer the relay can trust.
-        const std::string number = line.startsWith("RPRT ") ? line.mid(5).toStdString() : std::string();
-        int code = 0;
-        const auto [last, error] = std::from_chars(number.data(), number.data() + number.size(), code);
-        if (number.empty() || error != std::errc() || last != number.data() + number.size()) {
-            this->end("answered \"" + line.left(kQuotedAnswer).toStdString() + "\" where RPRT was due");
-            return;
+    }
+    // Also while no sending waits: an endless line is never kept whole.
+    if (answer_.size() > kLongestAnswer) {
+        asked_ = Asked::Nothing;
+        lose("answered more than " + std::to_string(kLongestAnswer) + " bytes without a line end");
+    }
+}
+
+void RigctldLink::answered(Asked asked, const QByteArray& line) {
+    if (asked == Asked::Nothing) {
+        return;  // nothing asked for it
+    }
+    // Exactly "RPRT n": anything else is no answer the relay can trust.
+    std::int64_t code = 0;
+    std::int64_t hz = 0;
+    const bool report = line.startsWith("RPRT ") && wholeNumber(line.mid(5), code);
+    if (asked == Asked::Read && (report || wholeNumber(line, hz))) {
+        if (report) {
+            // A radio that cannot tell its frequency is taken at its word.
+            notes_.push_back(name() + " could not read back " + std::to_string(askedHz_) + " Hz (" +
+                             line.toStdString() + "): not checked for a late command");
+            hz = askedHz_;
         }
-        if (code == 0) {
-            this->end(std::nullopt);
-            return;
-        }
+        held(hz);
+    } else if (asked == Asked::Set && report && code == 0) {
+        (mayBeLate_ ? acked_ : holds_) = askedHz_;
+        proceed();
+    } else if (asked == Asked::Set && report) {
         const std::string reason = hamlibReason(code);
-        this->end("refused " + std::to_string(hz_) + " Hz: " + line.toStdString() +
-                  (reason.empty() ? "" : " (" + reason + ")"));
-        return;
+        lose("refused " + std::to_string(askedHz_) + " Hz: " + line.toStdString() +
+             (reason.empty() ? "" : " (" + reason + ")"));
+    } else {
+        lose("answered \"" + line.left(kQuotedAnswer).toStdString() + "\" where " +
+             (asked == Asked::Set ? "RPRT" : "a frequency") + " was due");
     }
-    if (done_ && answer_.size() > kLongestAnswer) {
-        this->end("answered more than " + std::to_string(kLongestAnswer) + " bytes without a line end");
+}
+
+void RigctldLink::held(std::int64_t hz) {
+    acked_.reset();
+    if (hz == askedHz_) {
+        mayBeLate_ = false;
+        holds_ = hz;
+    } else if (done_ && hz_ == askedHz_) {
+        const std::string moved = std::to_string(hz) + " Hz after " + std::to_string(askedHz_) + " Hz was set";
+        if (setsAgain_ == kMostSetsAgain) {
+            mayBeLate_ = false;
+            end("held " + moved + " " + std::to_string(kMostSetsAgain + 1) + " times: late commands kept moving it");
+            return;
+        }
+        ++setsAgain_;
+        notes_.push_back(name() + " held " + moved + ": a late command moved it; set again");
     }
+    proceed();
+}
+
+void RigctldLink::dropConnection() {
+    if (asked_ == Asked::Set) {
+        mayBeLate_ = true;  // the server may read it yet, and carry it out
+    }
+    asked_ = Asked::Nothing;
+    giveUp_.stop();
+    readBack_.stop();
+    answer_.clear();
+    const QSignalBlocker quiet(socket_);  // the caller tells why
+    socket_.abort();
+}
+
+void RigctldLink::lose(const std::string& reason) {
+    dropConnection();
+    end(reason);
 }
 
 void RigctldLink::end(const std::optional<std::string>& reason) {
@@ -119,10 +219,8 @@ void RigctldLink::end(const std::optional<std::string>& reason) {
     }
     const Done done = std::exchange(done_, nullptr);
     Sending sending;
+    sending.notes = std::exchange(notes_, {});
     if (reason) {
-        // A connection that failed once is not trusted with the next
-        // frequency: a late answer would be taken for that one's.
-        socket_.abort();
         const bool refused = reason->starts_with("refused ");
         sending.failure = StepFailure{kStep, name() + (refused ? " " : ": ") + *reason, StepArea::Port};
     } else {
@@ -133,8 +231,15 @@ void RigctldLink::end(const std::optional<std::string>& reason) {
 
 void RigctldLink::abandon() noexcept {
     done_ = nullptr;
+    notes_.clear();
     deadline_.stop();
-    socket_.abort();
+    if (asked_ != Asked::Set) {
+        dropConnection();
+    }
+}
+
+bool RigctldLink::commandIsOnTheLine() const {
+    return (asked_ != Asked::Nothing && askedHz_ == hz_) || holds_ == hz_ || acked_ == hz_;
 }
 
 std::string RigctldLink::destination(const Command& command) const {

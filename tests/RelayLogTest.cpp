@@ -150,6 +150,11 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
     }
 }
 
+// A rigctld stopped while the file changes (a machine that swaps, a debugger)
+// leaves the radio on the file's last frequency once it runs again; the
+// long suite repeats it twenty times.
+TEST(RelayLog, ARigctldStoppedWhileTheFileChangesEndsOnTheLastFrequencyToldSentLast) { relayThroughAStoppedRigctld(3); }
+
 // The log file spans weeks and is rotated under the running relay: each of
 // its lines is dated (standard error keeps its form), and after a rename
 // (also one with another file made at the name before the next line), a

@@ -1,9 +1,13 @@
 #include "RelayRig.h"
 
+#include "FakeRigctld.h"
+#include "LogLines.h"
 #include "core/Encoder.h"
 
 #include <QApplication>
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -149,6 +154,45 @@ void startRelayProgram(QProcess& program, const std::filesystem::path& folder, c
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(environment);
     program.start(starter, arguments);
+}
+
+void relayThroughAStoppedRigctld(int runs) {
+    using namespace std::chrono_literals;
+    if (!RealRigctld::installed()) {
+        GTEST_SKIP() << "rigctld is not installed (Debian: libhamlib-utils)";
+    }
+    for (int run = 0; run < runs; ++run) {
+        // From 1 s to 2.5 s: one slow answer or two before the second change.
+        const auto apart = 1000ms + 1500ms * run / std::max(runs - 1, 1);
+        SCOPED_TRACE("run " + std::to_string(run) + ", changes " + std::to_string(apart.count()) + " ms apart");
+        RealRigctld server;
+        RelayRig rig;
+        rig.writeFile("14250000");
+        QProcess program;
+        startRelayProgram(program, rig.folder(), rig.pty.slavePath(),
+                          {"--rigctld", QStringLiteral("127.0.0.1:%1").arg(server.port)});
+        LogLines log(program);
+        ASSERT_TRUE(log.waitFor({"sent", "as 14250000 Hz"}, 10s)) << log.all().toStdString();
+        server.stop();
+        rig.writeFile("3500000");
+        std::this_thread::sleep_for(apart);
+        rig.writeFile("7050000");
+        std::this_thread::sleep_for(500ms);
+        server.resume();
+        EXPECT_TRUE(log.waitFor({"sent", "as 70500000 Hz"}, 10s)) << log.all().toStdString();
+        EXPECT_EQ(server.frequency(), "70500000") << log.all().toStdString();
+        EXPECT_TRUE(log.now().filter("dropped").isEmpty()) << log.all().toStdString();
+        EXPECT_TRUE(log.now().last().contains("as 70500000 Hz")) << log.all().toStdString();
+        if (run == runs - 1) {
+            // An answer still waited for does not hold up the end.
+            server.stop();
+            rig.writeFile("14250000");
+            EXPECT_TRUE(log.waitFor({"still waiting for it"}, 5s)) << log.all().toStdString();
+        }
+        program.terminate();
+        EXPECT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(program.exitCode(), 0);
+    }
 }
 
 bool startPortHolder(QProcess& holder, const std::string& device) {

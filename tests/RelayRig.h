@@ -102,6 +102,12 @@ private:
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
                        const QStringList& arguments = {}, const QString& starter = FREQRELAY_PROGRAM);
 
+// Relays through the real program to Hamlib's rigctld, stopped while the file
+// changes twice, `apart` between the changes, and then resumed: the radio
+// must hold the file's last frequency, and the log tell it sent last, with
+// no command dropped. Skips where rigctld is not installed.
+void relayThroughAStoppedRigctld(int runs);
+
 // Starts the port holder, which holds `device` open until its input closes;
 // true once it says it holds it.
 bool startPortHolder(QProcess& holder, const std::string& device);

@@ -43,6 +43,7 @@ public:
         QObject::connect(&relay, &Relay::dropped, [this](const std::string& out, const std::string& start) {
             events.push_back("dropped " + out + ", the file holds " + start);
         });
+        QObject::connect(&relay, &Relay::noted, [this](const std::string& what) { events.push_back("noted " + what); });
         QObject::connect(&relay, &Relay::textWarning,
                          [this](const std::string&, const std::string& start, const std::string& why) {
                              events.push_back(start + ": " + why);
@@ -343,4 +344,51 @@ TEST(Relay, AfterAnOutageOfRigctldOnlyTheCurrentFrequencyGoesOut) {
     EXPECT_EQ(std::count_if(rig.events.begin(), rig.events.end(),
                             [](const std::string& e) { return e.starts_with("failed sending the frequency"); }),
               1);
+}
+
+// A radio that takes 1.3 s over each set, beyond the answer timeout: each
+// change is set once, told sent once, and its slowness told once and cleared.
+TEST(Relay, ASlowRigctldSetsEachChangeOnceAndItsSlownessIsToldOnceAndCleared) {
+    FakeRigctld fake;
+    fake.setTakes = 1300ms;
+    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}};
+    RelayOnFakePort rig(&rigctld);
+    rig.write("7100000");
+    rig.run(4500ms, {{2000ms, [&] {
+                          rig.write("7200000");
+                      }}});
+    EXPECT_EQ(fake.lines, (std::vector<std::string>{"F 71000000", "F 72000000"}));
+    const std::string slow =
+        "failed sending the frequency: no answer within 1000 ms; still waiting for it, without "
+        "sending it again";
+    EXPECT_EQ(rig.events,
+              (std::vector<std::string>{"shown 7100000 7100000", slow, "cleared sending the frequency after 2 tries",
+                                        "sent 00 00 10 07 0A 7100000", "shown 7200000 7200000", slow,
+                                        "cleared sending the frequency after 2 tries", "sent 00 00 20 07 0A 7200000"}));
+}
+
+// A line left on a connection given up is carried out after the next one:
+// the relay tells how the radio was set again, and only then that it is sent.
+TEST(Relay, ARadioMovedByALateLineIsSetAgainAndToldSo) {
+    FakeRigctld fake;
+    fake.stalled = true;
+    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}, 300ms, 600ms};
+    RelayOnFakePort rig(&rigctld);
+    rig.write("3500000");
+    // Written before the connection is given up, so that the next try is
+    // the new frequency's.
+    rig.run(3000ms, {{400ms,
+                      [&] {
+                          rig.write("7050000");
+                      }},
+                     {1200ms, [&] {
+                          fake.resume();
+                      }}});
+    EXPECT_EQ(fake.frequency, 70500000);
+    const std::string noted =
+        "noted " + rigctld.name() + " held 35000000 Hz after 70500000 Hz was set: a late command moved it; set again";
+    const auto note = std::find(rig.events.begin(), rig.events.end(), noted);
+    ASSERT_NE(note, rig.events.end()) << testing::PrintToString(rig.events);
+    EXPECT_EQ(rig.events.end() - note, 3) << testing::PrintToString(rig.events);  // then cleared, then sent
+    EXPECT_EQ(rig.events.back(), "sent 00 00 05 07 0A 7050000");
 }

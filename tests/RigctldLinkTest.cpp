@@ -2,8 +2,6 @@
 #include "serial/RigctldLink.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +15,7 @@ namespace {
 
 const Command k14250000 = encode("14250000").command;
 const Command k7050000 = encode("7050000").command;
+const Command k3500000 = encode("3500000").command;
 
 // Serves the event loop until `done` holds or `limit` has passed.
 bool serveUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
@@ -52,6 +51,7 @@ TEST_F(RigctldLinkOnLoopback, SendsTheFrequencyTheBytesMeanOnOneKeptConnection) 
     EXPECT_EQ(first->worked, std::vector<std::string>{"sending the frequency"});
     ASSERT_TRUE(sent(link, k7050000));
     EXPECT_EQ(fake.lines, (std::vector<std::string>{"F 14250000", "F 70500000"}));
+    EXPECT_EQ(fake.frequency, 70500000);
     EXPECT_EQ(fake.connections, 1);
     EXPECT_EQ(link.destination(k7050000), name + " as 70500000 Hz");
 }
@@ -62,10 +62,10 @@ TEST_F(RigctldLinkOnLoopback, EachFailureNamesTheServerAndTheNextTryConnectsAfre
         std::string reason;
     };
     for (const Case& c : {Case{FakeRigctld::Answer::Refused, " refused 70500000 Hz: RPRT -1 (invalid parameter)"},
-                          Case{FakeRigctld::Answer::Nothing, ": no answer within 300 ms"},
                           Case{FakeRigctld::Answer::HangsUp, ": The remote host closed the connection"},
                           Case{FakeRigctld::Answer::Garbage, ": answered \"hello\" where RPRT was due"},
-                          Case{FakeRigctld::Answer::AlmostSent, ": answered \"RPRT 0x\" where RPRT was due"}}) {
+                          Case{FakeRigctld::Answer::AlmostSent, ": answered \"RPRT 0x\" where RPRT was due"},
+                          Case{FakeRigctld::Answer::Endless, ": answered more than 1024 bytes without a line end"}}) {
         SCOPED_TRACE(c.reason);
         fake.answer = c.answer;
         const auto failed = sent(link, k7050000);
@@ -91,7 +91,7 @@ TEST_F(RigctldLinkOnLoopback, NoServerIsARefusedConnection) {
     EXPECT_EQ(failed->failure->reason, name + ": Connection refused");
 }
 
-TEST_F(RigctldLinkOnLoopback, AnAbandonedSendingNeverEnds) {
+TEST_F(RigctldLinkOnLoopback, AnAbandonedSendingNeverEndsAndItsUnansweredLineKeepsItsConnection) {
     fake.answer = FakeRigctld::Answer::Nothing;
     bool ended = false;
     link.send(k14250000, [&](const Sending&) { ended = true; });
@@ -99,36 +99,132 @@ TEST_F(RigctldLinkOnLoopback, AnAbandonedSendingNeverEnds) {
     link.abandon();
     serveUntil([] { return false; }, 500ms);
     EXPECT_FALSE(ended);
+    EXPECT_EQ(fake.disconnections, 0);
+}
+
+// A slow answer fails the sending as slow, and is waited for on its own
+// connection: the next try takes it, and an answer that came between the
+// tries ends the next sending of that frequency without a second line.
+TEST_F(RigctldLinkOnLoopback, ASlowAnswerIsWaitedForAndItsLineNeverWrittenAgain) {
+    fake.setTakes = 450ms;
+    for (const Command& command : {k14250000, k7050000}) {
+        const auto slow = sent(link, command);
+        ASSERT_TRUE(slow && slow->failure);
+        EXPECT_EQ(slow->failure->reason,
+                  name + ": no answer within 300 ms; still waiting for it, without sending it again");
+        EXPECT_TRUE(link.commandIsOnTheLine());
+        if (command == k7050000) {
+            serveUntil([] { return false; }, 700ms);  // answered meanwhile
+        }
+        const auto again = sent(link, command);
+        ASSERT_TRUE(again);
+        EXPECT_FALSE(again->failure);
+    }
+    EXPECT_EQ(fake.lines, (std::vector<std::string>{"F 14250000", "F 70500000"}));
+    EXPECT_EQ(fake.connections, 1);
+}
+
+// A stopped server reads lines and carries them all out once it runs again,
+// also those of connections closed meanwhile: one "F" at most is left to it,
+// whatever the tries, so the radio ends on the last frequency asked for.
+TEST_F(RigctldLinkOnLoopback, AStoppedServerIsLeftOneLineAtMostAndTheRadioEndsOnTheLast) {
+    fake.stalled = true;
+    for (int tries = 0; tries < 4; ++tries) {
+        const auto slow = sent(link, k3500000);
+        ASSERT_TRUE(slow && slow->failure);
+    }
+    // Another frequency waits for the answer before it goes.
+    link.abandon();
+    ASSERT_TRUE(sent(link, k7050000));
+    EXPECT_EQ(fake.lines, std::vector<std::string>{"F 35000000"});
+    std::optional<Sending> last;
+    link.send(k7050000, [&](const Sending& sending) { last = sending; });
+    fake.resume();
+    ASSERT_TRUE(serveUntil([&] { return last.has_value(); }));
+    EXPECT_FALSE(last->failure);
+    EXPECT_EQ(fake.lines, (std::vector<std::string>{"F 35000000", "F 70500000"}));
+    EXPECT_EQ(fake.frequency, 70500000);
+    EXPECT_EQ(fake.connections, 1);
+}
+
+// A connection given up with its line unanswered leaves that line to the
+// server, which may carry it out after the next one: the next frequency is
+// read back and set again, a few times at most, and then not read back any
+// more. A radio moved at every set (an operator at the knob) fails the
+// sending, naming both frequencies.
+TEST(RigctldLink, ALineLeftOnAConnectionGivenUpIsCheckedForAfterTheNextFrequency) {
+    struct Case {
+        std::int64_t knob;
+        bool readable;
+        std::vector<std::string> lines;
+        std::vector<std::string> notes;
+        std::optional<std::string> failure;
+    };
+    const std::string moved = " held 35000000 Hz after 70500000 Hz was set: a late command moved it; set again";
+    for (const Case& c : {Case{0, true, {"f", "F 70500000", "f", "F 14250000"}, {moved}, std::nullopt},
+                          // Taken at its word: the late line is not seen.
+                          Case{0,
+                               false,
+                               {"f", "F 14250000"},
+                               {" could not read back 70500000 Hz (RPRT -11): not checked for a late command"},
+                               std::nullopt},
+                          Case{14000000,
+                               true,
+                               {"f", "F 70500000", "f", "F 70500000", "f", "F 70500000", "f"},
+                               {},
+                               ": held 14000000 Hz after 70500000 Hz was set 4 times: late commands kept moving it"}}) {
+        SCOPED_TRACE(c.knob);
+        FakeRigctld fake;
+        RigctldLink link{RigctldAddress{"127.0.0.1", fake.listen()}, 400ms, 600ms};
+        const std::string name = link.name();
+        fake.stalled = true;
+        ASSERT_TRUE(sent(link, k3500000));
+        const auto givenUp = sent(link, k3500000);
+        ASSERT_TRUE(givenUp && givenUp->failure);
+        EXPECT_EQ(givenUp->failure->reason, name + ": no answer within 600 ms");
+        EXPECT_FALSE(link.commandIsOnTheLine());
+        ASSERT_TRUE(serveUntil([&] { return fake.disconnections == 1; }));
+
+        std::optional<Sending> ended;
+        link.send(k7050000, [&](const Sending& sending) { ended = sending; });
+        ASSERT_TRUE(serveUntil([&] { return fake.lines.size() == 2; }));
+        // The new line first, then the old one: the radio is moved back.
+        fake.knob = c.knob;
+        fake.readable = c.readable;
+        fake.resume();
+        ASSERT_TRUE(serveUntil([&] { return ended.has_value(); }));
+        std::vector<std::string> notes;
+        for (const std::string& note : ended->notes) {
+            notes.push_back(note.substr(name.size()));
+        }
+        if (c.failure) {
+            ASSERT_TRUE(ended->failure);
+            EXPECT_EQ(ended->failure->reason, name + *c.failure);
+            EXPECT_EQ(notes.size(), 3u);
+        } else {
+            EXPECT_FALSE(ended->failure);
+            EXPECT_EQ(notes, c.notes);
+            EXPECT_EQ(fake.frequency, c.readable ? 70500000 : 35000000);
+            // The episode is over: no reading back any more.
+            ASSERT_TRUE(sent(link, k14250000));
+        }
+        fake.lines.erase(fake.lines.begin(), fake.lines.begin() + 2);
+        EXPECT_EQ(fake.lines, c.lines);
+    }
 }
 
 // Hamlib's own server with its dummy radio, where it is installed.
 TEST(RigctldLink, TheRealRigctldHoldsTheFrequencySent) {
-    const QString rigctld = QStandardPaths::findExecutable(QStringLiteral("rigctld"));
-    const QString rigctl = QStandardPaths::findExecutable(QStringLiteral("rigctl"));
-    if (rigctld.isEmpty() || rigctl.isEmpty()) {
+    if (!RealRigctld::installed()) {
         GTEST_SKIP() << "rigctld is not installed (Debian: libhamlib-utils)";
     }
-    FakeRigctld free;
-    const quint16 port = free.listen();
-    free.server.close();
-    QProcess server;
-    server.start(rigctld, {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(port)});
-    ASSERT_TRUE(server.waitForStarted());
-    RigctldLink link{RigctldAddress{"127.0.0.1", port}};
+    RealRigctld server;
+    RigctldLink link{RigctldAddress{"127.0.0.1", server.port}};
     std::optional<Sending> ended;
     // The server takes a moment to listen: refused tries until it does.
     ASSERT_TRUE(serveUntil([&] {
         ended = sent(link, k14250000);
         return ended && !ended->failure;
     }));
-    QProcess query;
-    query.start(rigctl, {"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(port), "f"});
-    ASSERT_TRUE(query.waitForFinished(10000));
-    // Newer rigctl prints its version first: the frequency is the last line.
-    EXPECT_EQ(query.readAllStandardOutput().trimmed().split('\n').last().trimmed(), "14250000");
-    server.terminate();
-    if (!server.waitForFinished(5000)) {
-        server.kill();
-        server.waitForFinished(5000);
-    }
+    EXPECT_EQ(server.frequency(), "14250000");
 }

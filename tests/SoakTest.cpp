@@ -97,3 +97,5 @@ TEST(Soak, ThousandsOfChangesRelayedByteExact) {
     EXPECT_LT(rssAtEnd - rssAt100, 2048) << "RSS grew by more than 2 MiB";
 #endif
 }
+
+TEST(Soak, ARigctldStoppedTwentyTimesEndsOnTheFilesLastFrequencyEachTime) { relayThroughAStoppedRigctld(20); }

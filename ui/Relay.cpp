@@ -139,7 +139,7 @@ void Relay::take(std::string text) {
 void Relay::send() {
     sending_ = true;
     link_.send(lastCommand_, [this](const Sending& sending) {
-        sending_ = false;
+        sendingEnded(sending);
         for (const std::string& step : sending.worked) {
             worked(step);
         }
@@ -150,6 +150,13 @@ void Relay::send() {
         }
         commandSent();
     });
+}
+
+void Relay::sendingEnded(const Sending& sending) {
+    sending_ = false;
+    for (const std::string& note : sending.notes) {
+        emit noted(note);
+    }
 }
 
 void Relay::commandSent() {
@@ -206,7 +213,7 @@ void Relay::sendAgain() {
     // this whole sending fails at its first step then.
     sending_ = true;
     link_.sendWhole(lastCommand_, [this](const Sending& sending) {
-        sending_ = false;
+        sendingEnded(sending);
         if (sending.failure) {
             emit reSendFailed(sending.failure->reason);
             return;

@@ -61,6 +61,9 @@ signals:
     // number, so zeros go out; a NUL that ends the number).
     void textWarning(const std::string& file, const std::string& start, const std::string& why);
     void reSendFailed(const std::string& reason);
+    // How a sending went, as its link tells it: a radio set again after a
+    // late command moved it.
+    void noted(const std::string& what);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -73,6 +76,7 @@ private:
     void take(std::string text);
     void send();
     void sendAgain();
+    void sendingEnded(const Sending& sending);
     void commandSent();
     void report(StepFailure failure);
     void worked(const std::string& step);

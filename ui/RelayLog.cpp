@@ -46,6 +46,7 @@ void RelayLog::follow(const Relay& relay) {
     QObject::connect(&relay, &Relay::reSendFailed, [](const std::string& reason) {
         qCWarning(relayLog).noquote() << QStringLiteral("ReSend failed: %1").arg(q(reason));
     });
+    QObject::connect(&relay, &Relay::noted, [](const std::string& what) { qCWarning(relayLog).noquote() << q(what); });
     QObject::connect(&relay, &Relay::sent, [](const Command& command, const std::string& out, const std::string& to) {
         qCInfo(relayLog).noquote() << QStringLiteral("%1 sent %2 (Out %3) to %4")
                                           .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")),
