@@ -29,12 +29,16 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
         const char* startsWith;  // on standard output for 0, standard error otherwise
     };
     PseudoTerminal pty;
+    PseudoTerminal other;
     RelayRig rig;
     rig.writeFile("14250000");
+    std::filesystem::create_symlink(pty.slavePath(), rig.folder() / "radio");
+    std::filesystem::create_symlink(other.slavePath(), rig.folder() / "other");
     const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watcher, 0);
     ASSERT_GE(::inotify_add_watch(watcher, rig.file().c_str(), IN_OPEN), 0);
     ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
+    ASSERT_GE(::inotify_add_watch(watcher, other.slavePath().c_str(), IN_OPEN), 0);
     ASSERT_EQ(::mkfifo((rig.folder() / "relay.fifo").c_str(), 0600), 0);
     std::filesystem::create_hard_link(rig.file(), rig.folder() / "linked");
     // Links to files that do not exist yet: a log there would make them.
@@ -66,6 +70,13 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
           Case{{"--file", "fl", "--log", "w.log"},
                2,
                "freqrelay: cannot open the log w.log: it is the frequency file, which the relay reads\n"},
+          // A log on a serial port would reach the radio as commands: one
+          // found through a link, with rigctld too.
+          Case{{"--log", "radio"}, 2, "freqrelay: cannot open the log radio: it is port 1, the radio's port\n"},
+          Case{{"--log", "other"}, 2, "freqrelay: cannot open the log other: it is a serial port\n"},
+          Case{{"--rigctld", ":4599", "--log", "radio"},
+               2,
+               "freqrelay: cannot open the log radio: it is a serial port\n"},
           // Two ways to the radio at once cannot both be meant.
           Case{{"--rigctld", "--port", "/dev/null"}, 2, "freqrelay: --rigctld and --port cannot be used together"},
           Case{{"--rigctld="}, 2, "freqrelay: --rigctld needs a value"},
@@ -86,7 +97,7 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
         }
     }
     char events[4096];
-    EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or the port was opened";
+    EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or a port was opened";
     EXPECT_FALSE(std::filesystem::exists(rig.folder() / "absent"));
     EXPECT_FALSE(std::filesystem::exists(rig.folder() / "w.log"));
     ::close(watcher);

@@ -128,10 +128,15 @@ std::optional<int> Options::take(int argc, char** argv) {
     file = parser.isSet(fileOption) ? CommandLine::pathOf(parser.value(fileOption)) : std::string(kFrequencyFile);
     RunningMark::hold();
     LogOutput::install();
+    mappedBy = rigctld ? (parser.isSet(rigctldOption) ? "--rigctld" : kRigctldVariable) : portMappingSource(1);
+    if (parser.isSet(portOption)) {
+        CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
+        mappedBy = "--port";
+    }
     if (parser.isSet(logOption)) {
         const std::string logFile = CommandLine::pathOf(parser.value(logOption));
         std::string reason;
-        if (!LogOutput::appendTo(logFile, file, reason)) {
+        if (!LogOutput::appendTo(logFile, file, rigctld ? std::string() : devicePathForPort(1), reason)) {
             Console::write(
                 stderr,
                 QStringLiteral("freqrelay: cannot open the log %1: %2\n").arg(readable(logFile), readable(reason)));
@@ -140,11 +145,6 @@ std::optional<int> Options::take(int argc, char** argv) {
     }
     if (parser.isSet(quietOption)) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
-    }
-    mappedBy = rigctld ? (parser.isSet(rigctldOption) ? "--rigctld" : kRigctldVariable) : portMappingSource(1);
-    if (parser.isSet(portOption)) {
-        CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
-        mappedBy = "--port";
     }
 
     DisplayProbe::useOffscreenWithoutDisplay();
