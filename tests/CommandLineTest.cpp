@@ -2,6 +2,7 @@
 #include "RelayRig.h"
 #include "core/Encoder.h"
 
+#include <QDir>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -148,4 +149,82 @@ TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteFo
     const std::string logged((std::istreambuf_iterator<char>(copy)), std::istreambuf_iterator<char>());
     EXPECT_NE(logged.find("sent 00 00 05 07 0A (Out 7050000) to ./radio\\xFF"), std::string::npos) << logged;
     EXPECT_EQ(logged.find("qt.qpa.plugin"), std::string::npos) << logged;
+}
+
+namespace {
+
+// A second relay for a link that is held ends at once with status 3 and
+// names the holder's process.
+void expectRefused(const std::filesystem::path& folder, const std::string& port, const QStringList& arguments,
+                   const QProcess& holder, const char* link) {
+    QProcess second;
+    startRelayProgram(second, folder, port, arguments);
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 3);
+    EXPECT_EQ(second.readAllStandardError().toStdString(), "freqrelay: another relay (process " +
+                                                               std::to_string(holder.processId()) +
+                                                               ") already relays to " + link + "\n");
+}
+
+}  // namespace
+
+// One relay per serial device, whatever name leads to it; another device is
+// free, and a lock left by a relay that was killed does not stand in the way.
+TEST(CommandLine, ASecondRelayForTheSamePortEndsWithStatusThreeNamingTheHolder) {
+    PseudoTerminal pty;
+    PseudoTerminal other;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const std::string radio = (rig.folder() / "radio").string();
+    std::filesystem::create_symlink(pty.slavePath(), radio);
+    QProcess first;
+    startRelayProgram(first, rig.folder(), pty.slavePath());
+    ASSERT_EQ(hexBytes(pty.read(5, 10s)), "00 50 42 01 0A");
+    expectRefused(rig.folder(), pty.slavePath(), {}, first, ("port 1 (" + pty.slavePath() + ")").c_str());
+    // A relay holds its link for weeks: an old lock is no stale one.
+    const QStringList locks = QDir(QString::fromStdString(rig.folder().string()), "freqrelay-port-*").entryList();
+    ASSERT_EQ(locks.size(), 1);
+    const auto lock = rig.folder() / locks.first().toStdString();
+    std::filesystem::last_write_time(lock, std::filesystem::last_write_time(lock) - std::chrono::hours(1));
+    expectRefused(rig.folder(), radio, {}, first, ("port 1 (" + radio + ")").c_str());
+
+    QProcess beside;
+    startRelayProgram(beside, rig.folder(), other.slavePath());
+    EXPECT_EQ(hexBytes(other.read(5, 10s)), "00 50 42 01 0A");
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    ASSERT_TRUE(std::filesystem::exists(lock)) << "the killed relay left its lock";
+    ASSERT_TRUE(pty.waitForHangUp(5s));
+    QProcess after;
+    startRelayProgram(after, rig.folder(), radio);
+    EXPECT_EQ(hexBytes(pty.read(5, 10s)), "00 50 42 01 0A");
+    for (QProcess* program : {&beside, &after}) {
+        EXPECT_NE(program->state(), QProcess::NotRunning);
+        program->terminate();
+        EXPECT_TRUE(program->waitForFinished(5000));
+        EXPECT_EQ(program->exitCode(), 0);
+    }
+}
+
+// One relay per rigctld address; another address is free. No rigctld need
+// answer: the relay holds its link while it tries.
+TEST(CommandLine, ASecondRelayForTheSameRigctldEndsWithStatusThree) {
+    RelayRig rig;
+    rig.writeFile("14250000");
+    QProcess first;
+    startRelayProgram(first, rig.folder(), "", {"--rigctld", ":4598"});
+    LogLines log(first);
+    ASSERT_TRUE(log.waitFor({"rigctld 127.0.0.1:4598"}, 10s)) << log.all().toStdString();
+    expectRefused(rig.folder(), "", {"--rigctld", ":4598"}, first, "rigctld 127.0.0.1:4598");
+    QProcess beside;
+    startRelayProgram(beside, rig.folder(), "", {"--rigctld", ":4597"});
+    LogLines besideLog(beside);
+    EXPECT_TRUE(besideLog.waitFor({"rigctld 127.0.0.1:4597"}, 10s)) << besideLog.all().toStdString();
+    for (QProcess* program : {&first, &beside}) {
+        EXPECT_NE(program->state(), QProcess::NotRunning);
+        program->terminate();
+        EXPECT_TRUE(program->waitForFinished(5000));
+    }
 }
