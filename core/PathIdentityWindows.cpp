@@ -86,13 +86,10 @@ bool sameName(std::wstring_view one, std::wstring_view other) {
 }
 
 // The COM port `path` names, in capitals ("COM1"), or "" when it names
-// none: COM1, com1, COM1:, \\.\COM1 and \\?\COM1 alike, and any name the
-// system itself takes for a COM port (C:\logs\COM1.txt on older systems).
+// none: COM1, com1, \\.\COM1 and \\?\COM1 alike, and any name the system
+// itself takes for a COM port (COM1:, or C:\logs\COM1.txt on older systems).
 std::wstring comPort(const std::string& path) {
-    const auto named = [](std::wstring name) {
-        if (name.ends_with(L':')) {
-            name.pop_back();
-        }
+    const auto named = [](const std::wstring& name) {
         const bool isPort = name.size() > 3 && ::CompareStringOrdinal(name.data(), 3, L"COM", 3, TRUE) == CSTR_EQUAL &&
                             std::all_of(name.begin() + 3, name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
         return isPort ? L"COM" + name.substr(3) : std::wstring();

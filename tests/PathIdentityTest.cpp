@@ -160,6 +160,7 @@ TEST(PathIdentity, ALogOnAComPortIsRefusedInEverySpelling) {
         LogCase{R"(\\?\COM1)", "COM1", kLogIsPort1},
         LogCase{"Com3", R"(\\.\COM3)", kLogIsPort1},
         LogCase{"COM2", "COM1", kLogIsASerialPort},
+        LogCase{"com2:", "COM1", kLogIsASerialPort},
         LogCase{R"(\\.\COM12)", "COM1", kLogIsASerialPort},
         LogCase{"com1", "", kLogIsASerialPort},
         LogCase{"relay.log", "COM1", ""},
