@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t kPieceSize = 64 * 1024;
 
-std::string fileTooLarge(std::size_t bytes) { return "file too large: " + std::to_string(bytes) + " bytes"; }
+std::string fileTooLarge(std::uint64_t bytes) { return "file too large: " + std::to_string(bytes) + " bytes"; }
 
 }  // namespace
 
@@ -25,6 +25,7 @@ void FileReader::fail(const std::string& reason) const { throw RelayFailure(name
 
 std::string FileReader::readWhole() {
     const char* step = kOpening;
+    lastRead_.reset();
     try {
         open();
         step = kReading;
@@ -33,6 +34,7 @@ std::string FileReader::readWhole() {
             readInto(text);
         }
         close();
+        lastRead_ = opened_.size > kAlwaysReadSize ? std::optional(opened_) : std::nullopt;
         return text;
     } catch (const RelayFailure& failure) {
         // A file that failed a check is let go of, and a descriptor that gave
@@ -47,19 +49,18 @@ std::string FileReader::readWhole() {
 }
 
 void FileReader::open() {
-    const std::size_t size = openRegularFile();
-    if (size > kMaxFileSize) {
+    opened_ = openRegularFile();
+    if (opened_.size > kMaxFileSize) {
         // A sparse or runaway file must not take the relay's memory.
-        fail(fileTooLarge(size));
+        fail(fileTooLarge(opened_.size));
     }
     atEnd_ = false;
-    sizeAtOpen_ = size;
 }
 
 void FileReader::readInto(std::string& text) {
     // One allocation of the file's size keeps a large file at one copy
     // instead of a doubling buffer.
-    text.reserve(sizeAtOpen_);
+    text.reserve(static_cast<std::size_t>(opened_.size));
     char piece[kPieceSize];
     const std::size_t count = readPiece(piece, sizeof piece);
     if (count == 0) {

@@ -21,7 +21,27 @@ std::string absolutePath(const std::string& path) {
     return error ? path : absolute.string();
 }
 
-std::size_t FileReader::openRegularFile() {
+namespace {
+
+FileStamp stampOf(const struct stat& info) {
+#ifdef __APPLE__
+    const timespec& modified = info.st_mtimespec;
+#else
+    const timespec& modified = info.st_mtim;
+#endif
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size),
+            static_cast<std::int64_t>(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
+}
+
+}  // namespace
+
+std::optional<FileStamp> FileReader::stampNow() const {
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) == 0 ? std::optional(stampOf(info)) : std::nullopt;
+}
+
+FileStamp FileReader::openRegularFile() {
     // Looked at before it is opened: opening a terminal raises its modem
     // lines, and opening a FIFO lets its writer write into a reader that
     // closes at once, which kills the writer with SIGPIPE.
@@ -47,7 +67,7 @@ std::size_t FileReader::openRegularFile() {
     if (!S_ISREG(info.st_mode)) {
         fail("not a regular file");
     }
-    return static_cast<std::size_t>(info.st_size);
+    return stampOf(info);
 }
 
 std::size_t FileReader::readPiece(char* piece, std::size_t size) {

@@ -11,6 +11,14 @@ namespace freqrelay {
 // to case, in the full form the system makes of them.
 bool pathsLeadToOneFile(const std::string& one, const std::string& other);
 
+// Whether `path` names one of Windows' devices instead of a file: CON,
+// PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9, in any case, as the last name
+// of a path in any folder, also with an extension or a colon after it
+// (C:\x\nul.txt, COM1:), or after \\.\ or \\?\, where COM and LPT take any
+// number (\\.\COM12). A read there would reach the device, not a file.
+// Always false on Unix, where a device is a file the reader turns away.
+bool namesADevice(const std::string& path);
+
 // Unix only: the absolute path `path` leads to once every link in it is
 // followed, also a link whose target does not exist yet.
 std::string pathDestination(const std::string& path);

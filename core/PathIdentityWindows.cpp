@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -109,6 +110,30 @@ std::wstring deviceName(const std::string& port) {
     return com.empty() ? fullPath(port) : com;
 }
 
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// AUX, CON, NUL, PRN, or COM or LPT with a digit from 1 to 9 (or the
+// superscript ¹, ² or ³, which Windows takes for one), in any case; with
+// `anyNumber`, COM and LPT with any number from 1.
+bool isDeviceName(std::string_view name, bool anyNumber) {
+    std::string head(name.substr(0, 3));
+    for (char& c : head) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (name.size() <= 3) {
+        return head == "AUX" || head == "CON" || head == "NUL" || head == "PRN";
+    }
+    const std::string_view number = name.substr(3);
+    if ((head != "COM" && head != "LPT") || number[0] == '0') {
+        return false;
+    }
+    if (anyNumber) {
+        return number.find_first_not_of("0123456789") == std::string_view::npos;
+    }
+    return (number.size() == 1 && std::isdigit(static_cast<unsigned char>(number[0]))) || number == "\u00b9" ||
+           number == "\u00b2" || number == "\u00b3";
+}
+
 }  // namespace
 
 std::string serialLineAt(const std::string& path, const std::string& port1) {
@@ -121,6 +146,30 @@ std::string serialLineAt(const std::string& path, const std::string& port1) {
 }
 
 std::string deviceIdentity(const std::string& port) { return utf8Text(deviceName(port)); }
+
+bool namesADevice(const std::string& path) {
+    const std::string_view text = path;
+    // \\.\COM12, \\?\NUL: the name right after the prefix, as it is.
+    if (text.size() > 4 && isSeparator(text[0]) && isSeparator(text[3]) &&
+        ((isSeparator(text[1]) && (text[2] == '.' || text[2] == '?')) || text.substr(1, 2) == "??")) {
+        const std::string_view rest = text.substr(4);
+        return isDeviceName(rest.substr(0, rest.find_first_of("\\/")), true);
+    }
+    // A share's path names a file on the server.
+    if (text.size() >= 2 && isSeparator(text[0]) && isSeparator(text[1])) {
+        return false;
+    }
+    // The last name, after the last separator or a drive's colon (C:nul),
+    // without what follows a dot or a colon and the spaces before that.
+    const std::size_t lastSeparator = text.find_last_of("\\/");
+    std::string_view name = text.substr(
+        lastSeparator != std::string_view::npos ? lastSeparator + 1 : (text.size() > 1 && text[1] == ':' ? 2 : 0));
+    name = name.substr(0, name.find_first_of(".:"));
+    while (!name.empty() && name.back() == ' ') {
+        name.remove_suffix(1);
+    }
+    return isDeviceName(name, false);
+}
 
 bool pathsLeadToOneFile(const std::string& one, const std::string& other) {
     std::error_code error;

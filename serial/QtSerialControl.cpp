@@ -16,15 +16,18 @@ constexpr const char* kQuitting = "given up: the relay is quitting";
 // What QSerialPort says when another program holds the port's lock file.
 constexpr const char* kQtLockRefused = "Permission error while locking the device";
 
-// The serial library takes a port's name as text: a path that is no valid
-// UTF-8 is given as the device it leads to, usually a plain name; else "".
+// The name the serial library opens: the device a link leads to
+// (/dev/serial/by-id/… to /dev/ttyUSB0), so that its lock file names the
+// device, as other programs look for it. The library takes the name as
+// text: a path that is no valid UTF-8 is given as its device, usually a
+// plain name, and a device with no such name as the path; else "".
 QString portNameFor(const std::string& path) {
     const auto asText = [](const std::string& name) {
         const QString text = QString::fromStdString(name);
         return text.toStdString() == name ? text : QString();
     };
-    const QString name = asText(path);
-    return name.isEmpty() ? asText(QtSerialControl::resolvedPath(path)) : name;
+    const QString device = asText(QtSerialControl::resolvedPath(path));
+    return device.isEmpty() ? asText(path) : device;
 }
 
 QSerialPort::Parity toQt(SerialSettings::Parity parity) {
@@ -138,8 +141,11 @@ void QtSerialControl::open() {
     }
     if (!port_.open(QIODevice::ReadWrite)) {
         const QString reason = port_.errorString();
-        fail(reason == QLatin1String(kQtLockRefused) ? "in use by another program"
-                                                     : systemReasonText(reason.toStdString()));
+        if (reason == QLatin1String(kQtLockRefused)) {
+            fail("in use by another program");
+        }
+        const std::string said = systemReasonText(reason.toStdString());
+        fail(refusesLineCalls(reason) ? "not a serial port (" + said + ")" : said);
     }
     // The system raises RTS when the device opens; an interface that keys
     // the transmitter on RTS must see it lowered before anything else.

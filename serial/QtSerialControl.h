@@ -45,6 +45,9 @@ public:
     // Whether the system has hung up the line (an adapter pulled, the other
     // end of a pseudo-terminal closed): nothing written will ever leave.
     static bool hungUp(LineHandle handle);
+    // Whether an opening failed for `reason` because the path has no line
+    // (a file, /dev/null): the system's words for it are for programmers.
+    static bool refusesLineCalls(const QString& reason);
 
 private:
     static std::string reasonOf(const QSerialPort& port);

@@ -140,6 +140,8 @@ bool QtSerialControl::hungUp(LineHandle handle) {
     return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+bool QtSerialControl::refusesLineCalls(const QString& reason) { return reason == qt_error_string(ENOTTY); }
+
 long QtSerialControl::queuedOutput() const {
     int queued = 0;
     return ::ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &queued) == 0 ? queued : -1;

@@ -33,6 +33,9 @@ void QtSerialControl::applyRts() {
 // A lost device fails the write itself here.
 bool QtSerialControl::hungUp(LineHandle) { return false; }
 
+// Not told apart from other failures here: the system's reason is given.
+bool QtSerialControl::refusesLineCalls(const QString&) { return false; }
+
 long QtSerialControl::queuedOutput() const {
     COMSTAT status{};
     DWORD errors = 0;

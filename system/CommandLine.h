@@ -15,6 +15,9 @@ public:
     static QStringList arguments(int argc, char** argv);
     // The path or device name an argument gives.
     static std::string pathOf(const QString& argument);
+    // Whether a lone argument asks for the help as the system's own programs
+    // take it: "/?" on Windows; nothing on Unix, where "/?" is a path.
+    static bool asksForHelp(const QString& argument);
     // Sets the environment variable `name` to an argument, whole.
     static void setVariable(const char* name, const QString& argument);
 };

@@ -16,6 +16,8 @@ QStringList CommandLine::arguments(int argc, char** argv) {
 
 std::string CommandLine::pathOf(const QString& argument) { return argument.toLatin1().toStdString(); }
 
+bool CommandLine::asksForHelp(const QString&) { return false; }
+
 void CommandLine::setVariable(const char* name, const QString& argument) { qputenv(name, argument.toLatin1()); }
 
 }  // namespace freqrelay

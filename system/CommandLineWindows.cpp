@@ -23,6 +23,8 @@ QStringList CommandLine::arguments(int argc, char** argv) {
 
 std::string CommandLine::pathOf(const QString& argument) { return argument.toStdString(); }
 
+bool CommandLine::asksForHelp(const QString& argument) { return argument == QLatin1String("/?"); }
+
 void CommandLine::setVariable(const char* name, const QString& argument) {
     ::_wputenv_s(QString::fromLatin1(name).toStdWString().c_str(), argument.toStdWString().c_str());
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace freqrelay {
 
@@ -28,11 +29,15 @@ public:
     void start(Changed changed);
     // When a read of the file due at `due` may go ahead.
     WriteSettle::TimePoint readableAt(WriteSettle::TimePoint due) {
-        update();
+        written_ = update() || written_;
         return settle_.readableAt(due);
     }
     // The file is being read: what its writer does from now on is new.
-    void reading() { settle_.reading(); }
+    // True when the writer was seen at work since the last read.
+    bool reading() {
+        settle_.reading();
+        return std::exchange(written_, false);
+    }
 
 private:
     struct System;
@@ -44,14 +49,18 @@ private:
     // The time comes from what update() has just taken in: one wake reads
     // the watch once.
     void woken() {
-        if (update() && changed_) {
-            changed_(settle_.readableAt(std::chrono::steady_clock::now()));
+        if (update()) {
+            written_ = true;
+            if (changed_) {
+                changed_(settle_.readableAt(std::chrono::steady_clock::now()));
+            }
         }
     }
 
     std::string path_;
     Changed changed_;
     WriteSettle settle_{kTellsCloses};
+    bool written_ = false;
     std::unique_ptr<System> system_;
 };
 

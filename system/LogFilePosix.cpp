@@ -95,8 +95,9 @@ struct LogFile::Handle {
 
     // Rotation that renames the log, or deletes it, leaves the name leading
     // to another file or none: it is opened again, created if need be with
-    // the old file's mode (not narrowed by umask). Copy and truncate needs
-    // nothing, as every write goes to the end.
+    // the mode the old file has at that time (not narrowed by umask, nor
+    // ever wider). Copy and truncate needs nothing, as every write goes to
+    // the end.
     bool followRotation(const std::string& path, const std::string& frequencyFile, const std::string& port1,
                         std::string& reason) {
         struct stat named {};
@@ -111,7 +112,11 @@ struct LogFile::Handle {
         int error = 0;
         int reopened = openForAppending(path, frequencyFile, port1, 0, 0, why, error);
         if (reopened < 0 && error == ENOENT) {
-            const mode_t mode = opened.st_mode & 07777;
+            // The mode the old file has now, as a chmod since the opening
+            // left it: a log made private stays private. Owner only when
+            // the system cannot tell.
+            struct stat old {};
+            const mode_t mode = ::fstat(descriptor, &old) == 0 ? old.st_mode & 07777 : S_IRUSR | S_IWUSR;
             reopened = openForAppending(path, frequencyFile, port1, O_CREAT | O_EXCL, mode, why, error);
             if (reopened >= 0) {
                 ::fchmod(reopened, mode);

@@ -51,6 +51,8 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
          {Case{{"--help"}, 0, "Usage: freqrelay"}, Case{{"--version"}, 0, "freqrelay 1."},
           Case{{"--bogus"}, 2, "freqrelay: Unknown option 'bogus'"},
           Case{{"--help-all"}, 2, "freqrelay: Unknown option 'help-all'"},
+          // Windows' "/?" is a path here, as any other.
+          Case{{"/?"}, 2, "freqrelay: unexpected argument: /?"},
           Case{{"--port"}, 2, "freqrelay: Missing value after '--port'"},
           Case{{"--port="}, 2, "freqrelay: --port needs a value"},
           Case{{"--port", ""}, 2, "freqrelay: --port needs a value"},

@@ -236,6 +236,13 @@ TEST(TextParts, LeftPartAfterMarkDecodesEveryFormWindowsToolsSaveAndLeavesOther8
          "7\0"
          "50000"s},
         {"\0"s, "\0"s},
+        // Only the last pair alternates, as a C string's end or a NUL in the
+        // number leaves it: still 8-bit text.
+        {"7050000\0"s, "7050000\0"s},
+        {"705000\0"
+         "0"s,
+         "705000\0"
+         "0"s},
         {"7", "7"},
         // Full-width digits, full stop, plus and minus are their ASCII
         // characters, in every form, one character each; other full-width

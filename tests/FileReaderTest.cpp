@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <new>
+#include <utility>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -45,6 +48,11 @@ std::string openingFailure(const std::string& path) {
 // would on a machine short of memory.
 std::atomic<std::size_t> failAllocationsFrom{0};
 
+// While set, the first allocation of a file's worth at the bound (the
+// reader's, made once it has opened the file) adds a byte to this file, as
+// a writer may while the file is read.
+const char* growWhileRead = nullptr;
+
 }  // namespace
 
 // This file's new and delete are a pair over malloc and free, which GCC
@@ -54,6 +62,9 @@ std::atomic<std::size_t> failAllocationsFrom{0};
 #endif
 
 void* operator new(std::size_t size) {
+    if (growWhileRead != nullptr && size >= kMaxFileSize) {
+        std::ofstream(std::exchange(growWhileRead, nullptr), std::ios::binary | std::ios::app) << '0';
+    }
     const std::size_t from = failAllocationsFrom.load();
     void* memory = from != 0 && size >= from ? nullptr : std::malloc(size == 0 ? 1 : size);
     if (memory == nullptr) {
@@ -92,12 +103,88 @@ TEST(FileReader, AFileOverTheBoundIsTurnedAwayAtOpeningAndOneAtItIsRead) {
     const std::string text = FileReader(at.string()).readWhole();
     EXPECT_EQ(text.size(), kMaxFileSize);
     EXPECT_EQ(text.substr(0, 7), "7050000");
+
+    // Grown past the bound while it is read.
+    const std::string atPath = at.string();
+    growWhileRead = atPath.c_str();
+    try {
+        FileReader(at.string()).readWhole();
+        ADD_FAILURE() << "read past the bound";
+    } catch (const StepFailure& failure) {
+        EXPECT_EQ(failure.step, FileReader::kReading);
+        EXPECT_EQ(failure.reason, at.string() + ": file too large: 67108865 bytes");
+    }
+    EXPECT_EQ(growWhileRead, nullptr) << "the file did not grow";
     std::filesystem::remove(at);
 }
 
-TEST(FileReader, AMissingFileNamesItselfInTheFailure) {
+// A file over kAlwaysReadSize is known unchanged while its stamp is: the
+// same file, of the same size, last written at the same time. A file at that
+// size is never known unchanged, nor one whose last read failed.
+TEST(FileReader, ALargeFileIsKnownUnchangedByItsStampAndOneUpToTheBoundNever) {
+    const auto path = std::filesystem::temp_directory_path() / "freqrelay-stamp";
+    const auto other = std::filesystem::temp_directory_path() / "freqrelay-stamp-other";
+    const auto written = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    const auto make = [&](const std::filesystem::path& file, std::size_t size) {
+        std::ofstream{file, std::ios::binary} << std::string(size, '7');
+        std::filesystem::last_write_time(file, written);
+    };
+    constexpr std::size_t large = kAlwaysReadSize + 1;
+    const struct {
+        const char* name;
+        std::size_t size;
+        std::function<void()> change;
+        bool unchanged;
+    } cases[] = {
+        {"left alone", large, [] {}, true},
+        {"at the bound", kAlwaysReadSize, [] {}, false},
+        // What only the watch can see.
+        {"rewritten, its time put back", large, [&] { make(path, large); }, true},
+        {"another file put at its name", large,
+         [&] {
+             make(other, large);
+             std::filesystem::rename(other, path);
+         },
+         false},
+        {"grown, its time put back", large,
+         [&] {
+             std::filesystem::resize_file(path, large + 1);
+             std::filesystem::last_write_time(path, written);
+         },
+         false},
+        {"written", large, [&] { std::filesystem::last_write_time(path, written + std::chrono::seconds(1)); }, false},
+        {"gone", large, [&] { std::filesystem::remove(path); }, false},
+    };
+    for (const auto& [name, size, change, unchanged] : cases) {
+        SCOPED_TRACE(name);
+        make(path, size);
+        FileReader reader(path.string());
+        EXPECT_FALSE(reader.unchangedSinceRead());
+        EXPECT_EQ(reader.readWhole().size(), size);
+        change();
+        EXPECT_EQ(reader.unchangedSinceRead(), unchanged);
+    }
+    // A read that fails forgets the last one.
+    make(path, large);
+    FileReader reader(path.string());
+    reader.readWhole();
+    std::filesystem::resize_file(path, kMaxFileSize + 1);
+    EXPECT_THROW(reader.readWhole(), StepFailure);
+    std::filesystem::resize_file(path, large);
+    std::filesystem::last_write_time(path, written);
+    EXPECT_FALSE(reader.unchangedSinceRead());
+    std::filesystem::remove(path);
+}
+
+// A folder is no regular file on every system (Windows would say only that
+// access is denied).
+TEST(FileReader, AMissingFileOrAFolderNamesItselfInTheFailure) {
     const auto missing = std::filesystem::temp_directory_path() / "freqrelay-no-such-file";
     EXPECT_EQ(openingFailure(missing.string()), missing.string() + ": No such file or directory");
+    const auto folder = std::filesystem::temp_directory_path() / "freqrelay-a-folder";
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(openingFailure(folder.string()), folder.string() + ": not a regular file");
+    std::filesystem::remove(folder);
 }
 
 // Windows keeps names in UTF-16: a name in UTF-8 must reach the system whole,

@@ -231,7 +231,7 @@ TEST(Form1Relay, ALargeFileIsRelayedWithoutGrowingMemoryAndGivenBackAfter) {
                      if (!kResidentMemoryIsMeaningful) {
                          return;
                      }
-                     // About ten more reads and comparisons of the whole text.
+                     // Ten polls more, which leave the unchanged large file unread.
                      EXPECT_LT(residentKilobytes() - afterFirst, 8 * 1024) << "RSS grew while polling";
                      // The text and its remembered copy: two copies and not many more.
                      constexpr long kTwoAndAHalfCopiesKiB = 5 * 48 * 1024 / 2;

@@ -94,6 +94,62 @@ TEST(PathIdentity, NamesLeadToOneFileAsTheSystemNamesFiles) {
     });
 }
 
+// Windows' devices, which a read would reach instead of a file, under every
+// name Windows takes for them; on Unix each of these names a file.
+TEST(PathIdentity, WindowsDeviceNamesAreKnownInEveryFormWindowsTakes) {
+    struct Named {
+        const char* path;
+        bool deviceOnWindows;
+    };
+    for (const Named& named : {
+             Named{"CON", true},
+             Named{"nul", true},
+             Named{"Prn", true},
+             Named{"aUx", true},
+             Named{"COM1", true},
+             Named{"com9", true},
+             Named{"LPT1", true},
+             Named{"lpt9", true},
+             Named{"COM\u00b9", true},
+             Named{"NUL.txt", true},
+             Named{"nul.tar.gz", true},
+             Named{"nul .txt", true},
+             Named{"CON.", true},
+             Named{"COM1:", true},
+             Named{"con:stream", true},
+             Named{R"(C:\x\nul.txt)", true},
+             Named{"C:/x/Com3", true},
+             Named{"sub\\LPT2.log", true},
+             Named{"C:aux", true},
+             Named{R"(\\.\COM1)", true},
+             Named{R"(\\.\com12)", true},
+             Named{R"(\\.\NUL\ft1000file)", true},
+             Named{R"(\\?\nul)", true},
+             Named{R"(\??\CON)", true},
+             Named{"//./lpt1", true},
+             Named{"ft1000file", false},
+             Named{"", false},
+             Named{"NULL", false},
+             Named{"console.txt", false},
+             Named{"COM", false},
+             Named{"COM0", false},
+             Named{"COM10", false},
+             Named{"LPT0", false},
+             Named{"COMA", false},
+             Named{"x.nul", false},
+             Named{"nul\\ft1000file", false},
+             Named{R"(C:\x\nul-file)", false},
+             Named{R"(\\server\share\nul)", false},
+             Named{R"(\\?\C:\x\nul.txt)", false},
+             Named{R"(\\.\C:\ft1000file)", false},
+             Named{R"(\\.\COM0)", false},
+             Named{R"(\\.\NUL.txt)", false},
+         }) {
+        SCOPED_TRACE(named.path);
+        EXPECT_EQ(namesADevice(named.path), kWindows && named.deviceOnWindows);
+    }
+}
+
 #ifndef _WIN32
 // A link leads where the system would take it: its target taken from the
 // link's own folder, also a link to a link, and one whose target does not

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -118,6 +120,23 @@ TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
     std::filesystem::remove_all(folder);
 }
 
+// A file, or a device with no line, is said not to be a serial port.
+TEST_F(QtSerialControlOnPty, APathThatIsNoSerialPortFailsToOpenSayingSo) {
+    const auto file = std::filesystem::temp_directory_path() / ("freqrelay-not-a-port-" + std::to_string(::getpid()));
+    std::ofstream{file};
+    for (const std::string& path : {std::string("/dev/null"), file.string()}) {
+        ScopedPort1 port(path);
+        try {
+            control.setPortOpen(true);
+            ADD_FAILURE() << path << " opened as a serial port";
+            control.forceClose();
+        } catch (const RelayFailure& failure) {
+            EXPECT_EQ(failure.what(), path + ": not a serial port (" + std::strerror(ENOTTY) + ")");
+        }
+    }
+    std::filesystem::remove(file);
+}
+
 TEST_F(QtSerialControlOnPty, SettingsThePlatformCannotApplyFailAtTheOpening) {
     control.setSettings("4800,N,8,1.5");
     EXPECT_THROW(control.setPortOpen(true), RelayFailure);
@@ -173,17 +192,35 @@ TEST_F(QtSerialControlOnPty, TheHangUpCheckSeesALineWhoseOtherEndIsClosed) {
     ::close(slave);
 }
 
-TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpen) {
-    QtSerialControl other;
-    other.setPortOpen(true);
-    try {
-        control.setPortOpen(true);
-        FAIL() << "a port another program holds must not open";
-    } catch (const RelayFailure& failure) {
-        EXPECT_EQ(failure.what(), pty.slavePath() + ": in use by another program");
+// A port given as a link is opened, and so locked, as the device it leads
+// to (LCK..pts_3, where other programs look), yet named as given.
+TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpenAlsoWhenTheOtherWasGivenALinkToIt) {
+    const auto folder = std::filesystem::temp_directory_path() / ("freqrelay-busy-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto link = folder / "radio";
+    std::filesystem::create_symlink(pty.slavePath(), link);
+    // The other holds port 1, the device, or port 2, mapped to the link.
+    ASSERT_EQ(::setenv("FREQRELAY_PORT2", link.c_str(), 1), 0);
+    for (const std::int16_t port : {1, 2}) {
+        const std::string given = port == 1 ? pty.slavePath() : link.string();
+        SCOPED_TRACE(given);
+        QtSerialControl other;
+        other.setCommPort(port);
+        other.setPortOpen(true);
+        EXPECT_EQ(other.device(), given);
+        try {
+            control.setPortOpen(true);
+            ADD_FAILURE() << "a port another program holds must not open";
+            control.forceClose();
+        } catch (const RelayFailure& failure) {
+            EXPECT_EQ(failure.what(), pty.slavePath() + ": in use by another program");
+        }
+        other.setPortOpen(false);
+        EXPECT_NO_THROW(control.setPortOpen(true));
+        control.forceClose();
     }
-    other.setPortOpen(false);
-    EXPECT_NO_THROW(control.setPortOpen(true));
+    ::unsetenv("FREQRELAY_PORT2");
+    std::filesystem::remove_all(folder);
 }
 
 namespace {

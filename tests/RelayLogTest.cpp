@@ -154,7 +154,7 @@ TEST(RelayLog, APortFailureIsToldOnceThenItsClearingAndTheCommand) {
 // its lines is dated (standard error keeps its form), and after a rename
 // (also one with another file made at the name before the next line), a
 // deletion or a truncation, the next lines go to the file its name leads to
-// then, created with the old file's mode. A link to the frequency file put
+// then, created with the mode the old file has at the rotation. A link to the frequency file put
 // at the name is never written: that is a failure of the log, told once, and
 // the relay goes on relaying what the file holds.
 TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
@@ -179,33 +179,48 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
         EXPECT_TRUE(std::regex_match(line, dated)) << line;
     }
 
+    // The mode a new log takes is the old one's at the rotation, narrower
+    // or wider than when the relay opened it.
+    using std::filesystem::perms;
+    const auto ownerOnly = perms::owner_read | perms::owner_write;
+    const auto groupReads = ownerOnly | perms::group_read;
     struct Rotation {
         const char* name;
         std::function<void()> rotate;
         const char* frequency;
         const char* sent;
+        perms mode;
     };
     for (const Rotation& rotation : {
-             Rotation{"renamed", [&] { std::filesystem::rename(log, rig.folder() / "relay.log.1"); }, "7050000",
-                      "sent 00 00 05 07 0A"},
+             Rotation{"made private and renamed",
+                      [&] {
+                          std::filesystem::permissions(log, ownerOnly);
+                          std::filesystem::rename(log, rig.folder() / "relay.log.1");
+                      },
+                      "7050000", "sent 00 00 05 07 0A", ownerOnly},
              // On the same file system, so that only the inode tells them apart.
              Rotation{"renamed, and another file made at its name",
                       [&] {
                           std::filesystem::rename(log, rig.folder() / "relay.log.2");
                           std::ofstream{log};
-                          std::filesystem::permissions(log, mode);
+                          std::filesystem::permissions(log, ownerOnly);
                       },
-                      "28400000", "sent 00 00 84 02 0A"},
-             Rotation{"deleted", [&] { std::filesystem::remove(log); }, "3500000", "sent 00 00 50 03 0A"},
+                      "28400000", "sent 00 00 84 02 0A", ownerOnly},
+             Rotation{"opened to the group and deleted",
+                      [&] {
+                          std::filesystem::permissions(log, groupReads);
+                          std::filesystem::remove(log);
+                      },
+                      "3500000", "sent 00 00 50 03 0A", groupReads},
              Rotation{"copied and truncated", [&] { std::filesystem::resize_file(log, 0); }, "14250000",
-                      "sent 00 50 42 01 0A"},
+                      "sent 00 50 42 01 0A", groupReads},
          }) {
         SCOPED_TRACE(rotation.name);
         rotation.rotate();
         rig.writeFile(rotation.frequency);
         EXPECT_EQ(pty.read(5, 5s).size(), 5u);
         EXPECT_TRUE(waitForText(log, rotation.sent, 2s)) << contentsOf(log);
-        EXPECT_EQ(std::filesystem::status(log).permissions(), mode);
+        EXPECT_EQ(std::filesystem::status(log).permissions(), rotation.mode);
         // From its first byte on: no gap where the old end was.
         const std::string text = contentsOf(log);
         EXPECT_TRUE(std::regex_match(text.substr(0, text.find('\n')), dated)) << text;

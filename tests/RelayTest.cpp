@@ -180,27 +180,98 @@ TEST(Relay, AFailedSendStepIsRepeatedFromItselfAndTheCommandGoesOutOnce) {
                                         "cleared opening the port after 4 tries", "sent 00 50 42 01 0A 1425000"}));
 }
 
+// A file over kAlwaysReadSize whose stamp is unchanged and that the watch
+// has not seen written is not read again; one up to that size is read at
+// every poll. A writer behind the watch writes it in place through a hard
+// link in another folder, and puts its time back.
+TEST(Relay, ALargeFileIsReadAgainOnlyWhenItsStampOrTheWatchSaysItMayHaveChanged) {
+    struct Case {
+        const char* name;
+        std::size_t size;
+        bool behindTheWatch;
+        bool read;
+    };
+    for (const Case& scenario : {Case{"at the bound, behind the watch", kAlwaysReadSize, true, true},
+                                 Case{"large, behind the watch", kAlwaysReadSize + 1, true, false},
+                                 Case{"large, seen by the watch", kAlwaysReadSize + 1, false, true}}) {
+        SCOPED_TRACE(scenario.name);
+        RelayOnFakePort rig;
+        const auto written = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+        const auto elsewhere = rig.folder / "elsewhere" / "ft1000file";
+        const auto put = [&](const char* number, const std::filesystem::path& through) {
+            std::string text(scenario.size, ' ');
+            text.replace(0, 7, number);
+            std::ofstream(through, std::ios::binary | std::ios::in | std::ios::out) << text;
+            std::filesystem::last_write_time(through, written);
+        };
+        rig.write(std::string(scenario.size, ' '));
+        std::filesystem::create_directory(elsewhere.parent_path());
+        std::filesystem::create_hard_link(rig.file(), elsewhere);
+        put("7050000", rig.file());
+        rig.run(600ms);
+        put("3500000", scenario.behindTheWatch ? elsewhere : rig.file());
+        rig.run(600ms);
+        std::vector<std::string> sent;
+        for (const std::string& command : rig.port.written) {
+            sent.push_back(hexBytes(command));
+        }
+        std::vector<std::string> expected{"00 00 05 07 0A", "00 00 50 03 0A"};
+        expected.resize(scenario.read ? 2 : 1);
+        EXPECT_EQ(sent, expected);
+    }
+}
+
+// While a command waits to be repeated, a file that cannot be read tells
+// nothing new: the command is tried again as it is. Once it is out, the
+// file's failure is told.
+TEST(Relay, AFileThatCannotBeReadWhileACommandWaitsToBeRepeatedIsNotTold) {
+    RelayOnFakePort rig;
+    for (int i = 0; i < 50; ++i) {
+        rig.port.failing.insert("PortOpen=1");
+    }
+    rig.write("7100000");
+    rig.run(2600ms, {{400ms,
+                      [&] {
+                          std::filesystem::remove(rig.file());
+                      }},
+                     {1200ms, [&] {
+                          rig.port.failing.clear();
+                      }}});
+    ASSERT_EQ(rig.events.size(), 5u) << testing::PrintToString(rig.events);
+    EXPECT_EQ(rig.events[1], "failed opening the port: PortOpen=1 failed");
+    EXPECT_TRUE(rig.events[2].starts_with("cleared opening the port after ")) << rig.events[2];
+    EXPECT_EQ(rig.events[3], "sent 00 00 10 07 0A 7100000");
+    EXPECT_EQ(rig.events[4], "failed opening the file: No such file or directory");
+}
+
 // The port is gone while the file changes twice (and is caught empty once
 // by its writer): only the frequency the file holds when the port is back
 // reaches the radio, and In and Out show each new text meanwhile. A command
-// already on the line when only letting go of the port fails is not dropped.
+// already on the line when only letting go of the port fails is not dropped,
+// and the new text waits for it, also one too large to be read at every poll.
 TEST(Relay, ACommandTheFileHasLeftWhileItsSendingIsRepeatedIsDroppedForTheNewText) {
     struct Case {
         const char* failing;
         std::vector<std::string> sent;
         long dropped;
+        std::size_t size;
     };
     for (const Case& scenario :
-         {Case{"PortOpen=1", {"00 00 30 07 0A"}, 2}, Case{"PortOpen=0", {"00 00 10 07 0A", "00 00 30 07 0A"}, 0}}) {
-        SCOPED_TRACE(scenario.failing);
+         {Case{"PortOpen=1", {"00 00 30 07 0A"}, 2, 0}, Case{"PortOpen=0", {"00 00 10 07 0A", "00 00 30 07 0A"}, 0, 0},
+          Case{"PortOpen=0", {"00 00 10 07 0A", "00 00 30 07 0A"}, 0, kAlwaysReadSize + 1}}) {
+        SCOPED_TRACE(std::string(scenario.failing) + ", " + std::to_string(scenario.size) + " bytes");
         RelayOnFakePort rig;
         for (int i = 0; i < 50; ++i) {
             rig.port.failing.insert(scenario.failing);
         }
+        const auto sized = [&](std::string text) {
+            text.resize(std::max(text.size(), scenario.size), ' ');
+            return text;
+        };
         rig.write("7100000");
         rig.run(3000ms, {{600ms,
                           [&] {
-                              rig.write("7200000\r\n");
+                              rig.write(sized("7200000\r\n"));
                           }},
                          {900ms,
                           [&] {
@@ -208,7 +279,7 @@ TEST(Relay, ACommandTheFileHasLeftWhileItsSendingIsRepeatedIsDroppedForTheNewTex
                           }},
                          {1200ms,
                           [&] {
-                              rig.write(std::string("\xEF\xBB\xBF") + "7300000\r\n");
+                              rig.write(sized(std::string("\xEF\xBB\xBF") + "7300000\r\n"));
                           }},
                          {2000ms, [&] {
                               rig.port.failing.clear();

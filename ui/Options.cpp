@@ -85,10 +85,14 @@ std::optional<int> Options::take(int argc, char** argv) {
         QStringLiteral("ADDRESS"));
     parser.addOptions({portOption, fileOption, listOption, quietOption, logOption, rigctldOption});
     QString error;
-    if (!parser.parse(arguments)) {
+    const bool parsed = parser.parse(arguments);
+    QStringList positional = parser.positionalArguments();
+    // Windows' own way to ask for the help, beside --help.
+    const bool helpAsked = positional.removeIf(CommandLine::asksForHelp) > 0 || parser.isSet(helpOption);
+    if (!parsed) {
         error = parser.errorText();
-    } else if (!parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+    } else if (!positional.isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(positional.first());
     } else {
         // An empty value (an unset shell variable) must not quietly fall
         // back to the default port or file.
@@ -96,6 +100,10 @@ std::optional<int> Options::take(int argc, char** argv) {
             if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
                 error = QStringLiteral("--%1 needs a value that is not empty").arg(option->names().last());
             }
+        }
+        // CON, NUL or COM1 would be read as the device, never as a file.
+        if (parser.isSet(fileOption) && namesADevice(CommandLine::pathOf(parser.value(fileOption)))) {
+            error = QStringLiteral("--file %1 names a device, not a file").arg(parser.value(fileOption));
         }
         if (parser.isSet(rigctldOption) && parser.isSet(portOption)) {
             error = QStringLiteral("--rigctld and --port cannot be used together");
@@ -117,7 +125,7 @@ std::optional<int> Options::take(int argc, char** argv) {
         print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(readable(CommandLine::pathOf(error)), usage(parser)));
         return 2;
     }
-    if (parser.isSet(helpOption)) {
+    if (helpAsked) {
         print(stdout, usage(parser));
         return 0;
     }

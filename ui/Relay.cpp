@@ -69,6 +69,10 @@ void Relay::poll() {
         sendPending_ = false;
     }
     if (sendPending_) {
+        if (changed) {
+            // Taken only once the command on the line is out: read it again.
+            file_.forgetRead();
+        }
         send();
     } else if (changed) {
         take(*text);
@@ -84,7 +88,13 @@ void Relay::pollAt(Clock::time_point at) {
 }
 
 std::optional<std::string> Relay::readFile() {
-    watch_.reading();
+    const bool written = watch_.reading();
+    // A large file that neither the watch nor its stamp shows changed still
+    // holds the text last acted on: reading it four times a second would
+    // cost a core and its size in memory for nothing.
+    if (!written && file_.unchangedSinceRead()) {
+        return std::nullopt;
+    }
     try {
         std::string text = file_.readWhole();
         worked(FileReader::kOpening);

@@ -67,6 +67,8 @@ private:
 
     void poll();
     void pollAt(Clock::time_point at);
+    // The file's whole text; none when it cannot be read, or when it is a
+    // large file known to be unchanged.
     std::optional<std::string> readFile();
     void take(std::string text);
     void send();
