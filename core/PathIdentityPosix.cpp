@@ -1,13 +1,20 @@
-// The POSIX part of pathsLeadToOneFile.
+// The POSIX part of pathsLeadToOneFile and of the serial lines a log may not reach.
 #ifndef _WIN32
 
 #include "core/FileReader.h"
 #include "core/PathIdentity.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+#if __has_include(<sys/sysmacros.h>)
+#include <sys/sysmacros.h>
+#endif
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
 namespace freqrelay {
@@ -60,6 +67,46 @@ std::filesystem::path destination(const std::string& path) {
     return reached;
 }
 
+// Whether the character device `device` is a serial port or a
+// pseudo-terminal, as the kernel's list of terminal drivers tells without
+// opening it (opening a serial port raises its control lines, which may key
+// a transmitter). Only Linux has the list: elsewhere no device is known as one.
+bool isSerialLine(dev_t device) {
+    std::ifstream drivers("/proc/tty/drivers");
+    std::string line;
+    while (std::getline(drivers, line)) {
+        // "serial  /dev/ttyS  4  64-95  serial": name, node, major, minors, type.
+        std::istringstream fields(line);
+        std::string name;
+        std::string node;
+        unsigned int driverMajor = 0;
+        std::string minors;
+        std::string type;
+        unsigned int first = 0;
+        unsigned int last = 0;
+        if (!(fields >> name >> node >> driverMajor >> minors >> type) || (type != "serial" && type != "pty:slave")) {
+            continue;
+        }
+        const int read = std::sscanf(minors.c_str(), "%u-%u", &first, &last);
+        if (read >= 1 && driverMajor == major(device) && minor(device) >= first &&
+            minor(device) <= (read == 2 ? last : first)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The terminal the relay's own output already goes to is no radio.
+bool isOwnTerminal(dev_t device) {
+    for (const int standard : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat opened {};
+        if (::fstat(standard, &opened) == 0 && S_ISCHR(opened.st_mode) && opened.st_rdev == device) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 // A device is a file here, which the reader turns away when it opens it.
@@ -77,6 +124,20 @@ bool pathsLeadToOneFile(const std::string& one, const std::string& other) {
            (oneLeadsTo.filename() == otherLeadsTo.filename() &&
             std::filesystem::equivalent(oneLeadsTo.parent_path(), otherLeadsTo.parent_path(), error));
 }
+
+std::string serialLineAt(const std::string& path, const std::string& port1) {
+    struct stat log {};
+    struct stat port {};
+    const bool device = ::stat(path.c_str(), &log) == 0 && S_ISCHR(log.st_mode);
+    const bool portDevice =
+        device && ::stat(port1.c_str(), &port) == 0 && S_ISCHR(port.st_mode) && port.st_rdev == log.st_rdev;
+    if (!port1.empty() && (portDevice || pathsLeadToOneFile(path, port1))) {
+        return kLogIsPort1;
+    }
+    return device && isSerialLine(log.st_rdev) && !isOwnTerminal(log.st_rdev) ? kLogIsASerialPort : "";
+}
+
+std::string deviceIdentity(const std::string& port) { return pathDestination(port); }
 
 }  // namespace freqrelay
 

@@ -1,10 +1,12 @@
-// The Windows part of pathsLeadToOneFile.
+// The Windows part of pathsLeadToOneFile and of the serial lines a log may not reach.
 #ifdef _WIN32
 
 #include "core/FileReader.h"
 #include "core/PathIdentity.h"
+#include "core/Utf16Windows.h"
 
 #include <windows.h>
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <string>
@@ -84,6 +86,30 @@ bool sameName(std::wstring_view one, std::wstring_view other) {
                                   static_cast<int>(other.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The COM port `path` names, in capitals ("COM1"), or "" when it names
+// none: COM1, com1, \\.\COM1 and \\?\COM1 alike, and any name the system
+// itself takes for a COM port (COM1:, or C:\logs\COM1.txt on older systems).
+std::wstring comPort(const std::string& path) {
+    const auto named = [](const std::wstring& name) {
+        const bool isPort = name.size() > 3 && ::CompareStringOrdinal(name.data(), 3, L"COM", 3, TRUE) == CSTR_EQUAL &&
+                            std::all_of(name.begin() + 3, name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+        return isPort ? L"COM" + name.substr(3) : std::wstring();
+    };
+    const std::wstring given = systemPath(path).wstring();
+    if (std::wstring port = named(withoutPassThroughPrefix(given)); !port.empty()) {
+        return port;
+    }
+    const std::wstring full =
+        filled([&](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(given.c_str(), size, buffer, nullptr); });
+    return full.starts_with(LR"(\\.\)") ? named(full.substr(4)) : std::wstring();
+}
+
+// The device `port` names: its COM port, or the full name of another.
+std::wstring deviceName(const std::string& port) {
+    const std::wstring com = comPort(port);
+    return com.empty() ? fullPath(port) : com;
+}
+
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // AUX, CON, NUL, PRN, or COM or LPT with a digit from 1 to 9 (or the
@@ -109,6 +135,17 @@ bool isDeviceName(std::string_view name, bool anyNumber) {
 }
 
 }  // namespace
+
+std::string serialLineAt(const std::string& path, const std::string& port1) {
+    // By name alone: asking the system about a port would open it.
+    const std::wstring port = comPort(path);
+    if (!port1.empty() && sameName(port.empty() ? fullPath(path) : port, deviceName(port1))) {
+        return kLogIsPort1;
+    }
+    return port.empty() ? "" : kLogIsASerialPort;
+}
+
+std::string deviceIdentity(const std::string& port) { return utf8Text(deviceName(port)); }
 
 bool namesADevice(const std::string& path) {
     const std::string_view text = path;

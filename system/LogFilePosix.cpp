@@ -1,7 +1,5 @@
 #include "system/LogFile.h"
 
-#include "core/PathIdentity.h"
-
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -25,12 +23,11 @@ const char* const kFifoFull = "the FIFO is full: its reader is not keeping up";
 // Opens the log `path` for appending without blocking: a FIFO with no reader
 // fails at once instead of holding up the start, and a reader that stops
 // reading costs lines, not the relay. -1 with the reason, and errno's value
-// in `error`, when it cannot be opened or leads to `frequencyFile`.
-int openForAppending(const std::string& path, const std::string& frequencyFile, int flags, mode_t mode,
-                     std::string& reason, int& error) {
+// in `error`, when it cannot be opened or refusedLog refuses it.
+int openForAppending(const std::string& path, const std::string& frequencyFile, const std::string& port1, int flags,
+                     mode_t mode, std::string& reason, int& error) {
     error = 0;
-    if (pathsLeadToOneFile(path, frequencyFile)) {
-        reason = kLogIsTheFrequencyFile;
+    if (reason = refusedLog(path, frequencyFile, port1); !reason.empty()) {
         return -1;
     }
     struct stat named {};
@@ -101,7 +98,8 @@ struct LogFile::Handle {
     // the mode the old file has at that time (not narrowed by umask, nor
     // ever wider). Copy and truncate needs nothing, as every write goes to
     // the end.
-    bool followRotation(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+    bool followRotation(const std::string& path, const std::string& frequencyFile, const std::string& port1,
+                        std::string& reason) {
         struct stat named {};
         if (::stat(path.c_str(), &named) == 0) {
             if (named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
@@ -112,14 +110,14 @@ struct LogFile::Handle {
         }
         std::string why;
         int error = 0;
-        int reopened = openForAppending(path, frequencyFile, 0, 0, why, error);
+        int reopened = openForAppending(path, frequencyFile, port1, 0, 0, why, error);
         if (reopened < 0 && error == ENOENT) {
             // The mode the old file has now, as a chmod since the opening
             // left it: a log made private stays private. Owner only when
             // the system cannot tell.
             struct stat old {};
             const mode_t mode = ::fstat(descriptor, &old) == 0 ? old.st_mode & 07777 : S_IRUSR | S_IWUSR;
-            reopened = openForAppending(path, frequencyFile, O_CREAT | O_EXCL, mode, why, error);
+            reopened = openForAppending(path, frequencyFile, port1, O_CREAT | O_EXCL, mode, why, error);
             if (reopened >= 0) {
                 ::fchmod(reopened, mode);
             }
@@ -137,21 +135,23 @@ LogFile::LogFile() : handle_(std::make_unique<Handle>()) {}
 
 LogFile::~LogFile() = default;
 
-bool LogFile::open(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+bool LogFile::open(const std::string& path, const std::string& frequencyFile, const std::string& port1,
+                   std::string& reason) {
     int error = 0;
-    const int descriptor = openForAppending(path, frequencyFile, O_CREAT, 0666, reason, error);
+    const int descriptor = openForAppending(path, frequencyFile, port1, O_CREAT, 0666, reason, error);
     if (descriptor < 0) {
         return false;
     }
     handle_->adopt(descriptor);
     path_ = path;
     frequencyFile_ = frequencyFile;
+    port1_ = port1;
     return true;
 }
 
 bool LogFile::append(const std::string& line, std::string& reason) {
     const mode_t kind = handle_->opened.st_mode;
-    if (S_ISREG(kind) && !handle_->followRotation(path_, frequencyFile_, reason)) {
+    if (S_ISREG(kind) && !handle_->followRotation(path_, frequencyFile_, port1_, reason)) {
         return false;
     }
     const std::string whole = handle_->torn ? '\n' + line : line;

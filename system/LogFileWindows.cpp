@@ -1,7 +1,6 @@
 #include "system/LogFile.h"
 
 #include "core/FileReader.h"
-#include "core/PathIdentity.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,9 +20,9 @@ LogFile::~LogFile() {
     }
 }
 
-bool LogFile::open(const std::string& path, const std::string& frequencyFile, std::string& reason) {
-    if (pathsLeadToOneFile(path, frequencyFile)) {
-        reason = kLogIsTheFrequencyFile;
+bool LogFile::open(const std::string& path, const std::string& frequencyFile, const std::string& port1,
+                   std::string& reason) {
+    if (reason = refusedLog(path, frequencyFile, port1); !reason.empty()) {
         return false;
     }
     // By its UTF-16 name: the ANSI code page may lack its letters.

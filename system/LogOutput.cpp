@@ -105,9 +105,10 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 
 }  // namespace
 
-bool LogOutput::appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason) {
+bool LogOutput::appendTo(const std::string& path, const std::string& frequencyFile, const std::string& port1,
+                         std::string& reason) {
     auto log = std::make_unique<LogFileOutput>();
-    if (!log->file.open(path, frequencyFile, reason)) {
+    if (!log->file.open(path, frequencyFile, port1, reason)) {
         return false;
     }
     log->name = absolutePath(path);

@@ -10,7 +10,8 @@ class LogOutput {
 public:
     // Appends every later log line to `path` as well, dated; false, with the
     // reason, when LogFile cannot open it.
-    static bool appendTo(const std::string& path, const std::string& frequencyFile, std::string& reason);
+    static bool appendTo(const std::string& path, const std::string& frequencyFile, const std::string& port1,
+                         std::string& reason);
     // Routes Qt's log messages through this output.
     static void install();
 };

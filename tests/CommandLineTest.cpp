@@ -2,6 +2,7 @@
 #include "RelayRig.h"
 #include "core/Encoder.h"
 
+#include <QDir>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -29,12 +30,16 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
         const char* startsWith;  // on standard output for 0, standard error otherwise
     };
     PseudoTerminal pty;
+    PseudoTerminal other;
     RelayRig rig;
     rig.writeFile("14250000");
+    std::filesystem::create_symlink(pty.slavePath(), rig.folder() / "radio");
+    std::filesystem::create_symlink(other.slavePath(), rig.folder() / "other");
     const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watcher, 0);
     ASSERT_GE(::inotify_add_watch(watcher, rig.file().c_str(), IN_OPEN), 0);
     ASSERT_GE(::inotify_add_watch(watcher, pty.slavePath().c_str(), IN_OPEN), 0);
+    ASSERT_GE(::inotify_add_watch(watcher, other.slavePath().c_str(), IN_OPEN), 0);
     ASSERT_EQ(::mkfifo((rig.folder() / "relay.fifo").c_str(), 0600), 0);
     std::filesystem::create_hard_link(rig.file(), rig.folder() / "linked");
     // Links to files that do not exist yet: a log there would make them.
@@ -68,6 +73,13 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
           Case{{"--file", "fl", "--log", "w.log"},
                2,
                "freqrelay: cannot open the log w.log: it is the frequency file, which the relay reads\n"},
+          // A log on a serial port would reach the radio as commands: one
+          // found through a link, with rigctld too.
+          Case{{"--log", "radio"}, 2, "freqrelay: cannot open the log radio: it is port 1, the radio's port\n"},
+          Case{{"--log", "other"}, 2, "freqrelay: cannot open the log other: it is a serial port\n"},
+          Case{{"--rigctld", ":4599", "--log", "radio"},
+               2,
+               "freqrelay: cannot open the log radio: it is a serial port\n"},
           // Two ways to the radio at once cannot both be meant.
           Case{{"--rigctld", "--port", "/dev/null"}, 2, "freqrelay: --rigctld and --port cannot be used together"},
           Case{{"--rigctld="}, 2, "freqrelay: --rigctld needs a value"},
@@ -88,7 +100,7 @@ TEST(CommandLine, EveryEarlyExitEndsAtOnceWithItsStatusAndOpensNeitherTheFileNor
         }
     }
     char events[4096];
-    EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or the port was opened";
+    EXPECT_LT(::read(watcher, events, sizeof events), 0) << "the file or a port was opened";
     EXPECT_FALSE(std::filesystem::exists(rig.folder() / "absent"));
     EXPECT_FALSE(std::filesystem::exists(rig.folder() / "w.log"));
     ::close(watcher);
@@ -139,4 +151,82 @@ TEST(CommandLine, PortAndFileOptionsWinOverTheEnvironmentAndTheDefaultFileByteFo
     const std::string logged((std::istreambuf_iterator<char>(copy)), std::istreambuf_iterator<char>());
     EXPECT_NE(logged.find("sent 00 00 05 07 0A (Out 7050000) to ./radio\\xFF"), std::string::npos) << logged;
     EXPECT_EQ(logged.find("qt.qpa.plugin"), std::string::npos) << logged;
+}
+
+namespace {
+
+// A second relay for a link that is held ends at once with status 3 and
+// names the holder's process.
+void expectRefused(const std::filesystem::path& folder, const std::string& port, const QStringList& arguments,
+                   const QProcess& holder, const char* link) {
+    QProcess second;
+    startRelayProgram(second, folder, port, arguments);
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 3);
+    EXPECT_EQ(second.readAllStandardError().toStdString(), "freqrelay: another relay (process " +
+                                                               std::to_string(holder.processId()) +
+                                                               ") already relays to " + link + "\n");
+}
+
+}  // namespace
+
+// One relay per serial device, whatever name leads to it; another device is
+// free, and a lock left by a relay that was killed does not stand in the way.
+TEST(CommandLine, ASecondRelayForTheSamePortEndsWithStatusThreeNamingTheHolder) {
+    PseudoTerminal pty;
+    PseudoTerminal other;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const std::string radio = (rig.folder() / "radio").string();
+    std::filesystem::create_symlink(pty.slavePath(), radio);
+    QProcess first;
+    startRelayProgram(first, rig.folder(), pty.slavePath());
+    ASSERT_EQ(hexBytes(pty.read(5, 10s)), "00 50 42 01 0A");
+    expectRefused(rig.folder(), pty.slavePath(), {}, first, ("port 1 (" + pty.slavePath() + ")").c_str());
+    // A relay holds its link for weeks: an old lock is no stale one.
+    const QStringList locks = QDir(QString::fromStdString(rig.folder().string()), "freqrelay-port-*").entryList();
+    ASSERT_EQ(locks.size(), 1);
+    const auto lock = rig.folder() / locks.first().toStdString();
+    std::filesystem::last_write_time(lock, std::filesystem::last_write_time(lock) - std::chrono::hours(1));
+    expectRefused(rig.folder(), radio, {}, first, ("port 1 (" + radio + ")").c_str());
+
+    QProcess beside;
+    startRelayProgram(beside, rig.folder(), other.slavePath());
+    EXPECT_EQ(hexBytes(other.read(5, 10s)), "00 50 42 01 0A");
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    ASSERT_TRUE(std::filesystem::exists(lock)) << "the killed relay left its lock";
+    ASSERT_TRUE(pty.waitForHangUp(5s));
+    QProcess after;
+    startRelayProgram(after, rig.folder(), radio);
+    EXPECT_EQ(hexBytes(pty.read(5, 10s)), "00 50 42 01 0A");
+    for (QProcess* program : {&beside, &after}) {
+        EXPECT_NE(program->state(), QProcess::NotRunning);
+        program->terminate();
+        EXPECT_TRUE(program->waitForFinished(5000));
+        EXPECT_EQ(program->exitCode(), 0);
+    }
+}
+
+// One relay per rigctld address; another address is free. No rigctld need
+// answer: the relay holds its link while it tries.
+TEST(CommandLine, ASecondRelayForTheSameRigctldEndsWithStatusThree) {
+    RelayRig rig;
+    rig.writeFile("14250000");
+    QProcess first;
+    startRelayProgram(first, rig.folder(), "", {"--rigctld", ":4598"});
+    LogLines log(first);
+    ASSERT_TRUE(log.waitFor({"rigctld 127.0.0.1:4598"}, 10s)) << log.all().toStdString();
+    expectRefused(rig.folder(), "", {"--rigctld", ":4598"}, first, "rigctld 127.0.0.1:4598");
+    QProcess beside;
+    startRelayProgram(beside, rig.folder(), "", {"--rigctld", ":4597"});
+    LogLines besideLog(beside);
+    EXPECT_TRUE(besideLog.waitFor({"rigctld 127.0.0.1:4597"}, 10s)) << besideLog.all().toStdString();
+    for (QProcess* program : {&first, &beside}) {
+        EXPECT_NE(program->state(), QProcess::NotRunning);
+        program->terminate();
+        EXPECT_TRUE(program->waitForFinished(5000));
+    }
 }

@@ -3,9 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include "PseudoTerminal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 using namespace freqrelay;
 
@@ -174,5 +182,104 @@ TEST(PathIdentity, LinksAreFollowedAsTheSystemFollowsThemAlsoToNoFileYet) {
         Case{"w.log", "fl", true, true},
     });
     EXPECT_FALSE(std::filesystem::exists("absent"));
+}
+#endif
+
+namespace {
+
+struct LogCase {
+    std::string log;
+    std::string port1;  // "" when relaying to rigctld
+    const char* reason;
+};
+
+void expectLogCases(const std::vector<LogCase>& cases) {
+    for (const LogCase& named : cases) {
+        SCOPED_TRACE(named.log + " with port 1 at " + named.port1);
+        EXPECT_EQ(serialLineAt(named.log, named.port1), named.reason);
+    }
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// Every spelling of a COM port is that port, port 1 or another; names that
+// only look like one are files. Nothing here opens a port.
+TEST(PathIdentity, ALogOnAComPortIsRefusedInEverySpelling) {
+    const Folder folder;
+    expectLogCases({
+        LogCase{"COM1", "COM1", kLogIsPort1},
+        LogCase{"com1", "COM1", kLogIsPort1},
+        LogCase{"COM1:", "COM1", kLogIsPort1},
+        LogCase{R"(\\.\COM1)", "COM1", kLogIsPort1},
+        LogCase{R"(\\.\com1)", "COM1", kLogIsPort1},
+        LogCase{R"(\\?\COM1)", "COM1", kLogIsPort1},
+        LogCase{"Com3", R"(\\.\COM3)", kLogIsPort1},
+        LogCase{"COM2", "COM1", kLogIsASerialPort},
+        LogCase{"com2:", "COM1", kLogIsASerialPort},
+        LogCase{R"(\\.\COM12)", "COM1", kLogIsASerialPort},
+        LogCase{"com1", "", kLogIsASerialPort},
+        LogCase{"relay.log", "COM1", ""},
+        LogCase{"COM", "COM1", ""},
+        LogCase{"COMX", "COM1", ""},
+        LogCase{"company.log", "COM1", ""},
+        LogCase{folder.path("relay.log"), "", ""},
+    });
+    for (const char* port : {"COM1", "com1", "COM1:", R"(\\.\COM1)", R"(\\?\com1)"}) {
+        EXPECT_EQ(deviceIdentity(port), "COM1") << port;
+    }
+}
+#else
+// A log on port 1's device is refused whatever name or link leads to it, and
+// one on any other serial port (a pseudo-terminal stands in for both) too;
+// files, FIFOs, /dev/null and the relay's own terminal stay allowed.
+TEST(PathIdentity, ALogOnASerialPortIsRefusedWhateverLeadsToIt) {
+    const Folder folder;
+    const PseudoTerminal radio;
+    const PseudoTerminal other;
+    const PseudoTerminal terminal;
+    std::filesystem::create_symlink(radio.slavePath(), "radio");
+    std::filesystem::create_symlink("radio", "twice");
+    std::filesystem::create_symlink(other.slavePath(), "other");
+    std::filesystem::create_symlink("/dev/null", "nothing");
+    ASSERT_EQ(::mkfifo("relay.fifo", 0600), 0);
+    // Standard error on a terminal, as when the relay is started from one.
+    const int standardError = ::dup(STDERR_FILENO);
+    const int onTerminal = ::open(terminal.slavePath().c_str(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(onTerminal, 0);
+    ::dup2(onTerminal, STDERR_FILENO);
+    ::close(onTerminal);
+    const std::string pts = radio.slavePath().substr(radio.slavePath().rfind('/') + 1);
+    std::vector<LogCase> cases{
+        LogCase{radio.slavePath(), radio.slavePath(), kLogIsPort1},
+        LogCase{"radio", radio.slavePath(), kLogIsPort1},
+        LogCase{"twice", radio.slavePath(), kLogIsPort1},
+        LogCase{radio.slavePath(), folder.path("twice"), kLogIsPort1},
+        LogCase{"/dev/pts/../pts/" + pts, radio.slavePath(), kLogIsPort1},
+        LogCase{other.slavePath(), radio.slavePath(), kLogIsASerialPort},
+        LogCase{"other", radio.slavePath(), kLogIsASerialPort},
+        LogCase{"radio", "", kLogIsASerialPort},
+        LogCase{terminal.slavePath(), radio.slavePath(), ""},
+        LogCase{"/dev/stderr", radio.slavePath(), ""},
+        LogCase{"/dev/null", radio.slavePath(), ""},
+        LogCase{"nothing", radio.slavePath(), ""},
+        LogCase{"relay.fifo", radio.slavePath(), ""},
+        LogCase{"ft1000file", radio.slavePath(), ""},
+        LogCase{"absent", "", ""},
+    };
+    // Another node for the same device, as a container's /dev has; only
+    // root may make one.
+    if (struct stat device{};
+        ::stat(radio.slavePath().c_str(), &device) == 0 && ::mknod("node", S_IFCHR | 0600, device.st_rdev) == 0) {
+        cases.push_back(LogCase{"node", radio.slavePath(), kLogIsPort1});
+    }
+    // A real serial port is only looked at by its name here, never opened.
+    if (struct stat named{}; ::stat("/sys/class/tty/ttyS0/device", &named) == 0 && ::stat("/dev/ttyS0", &named) == 0) {
+        cases.push_back(LogCase{"/dev/ttyS0", radio.slavePath(), kLogIsASerialPort});
+    }
+    expectLogCases(cases);
+    EXPECT_EQ(deviceIdentity("twice"), radio.slavePath());
+    ::dup2(standardError, STDERR_FILENO);
+    ::close(standardError);
 }
 #endif

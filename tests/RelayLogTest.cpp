@@ -411,7 +411,7 @@ TEST(RelayLog, ALongLineGoesToTheLogFileInOneWrite) {
     const auto path = rig.folder() / "relay.log";
     freqrelay::LogFile file;
     std::string reason;
-    ASSERT_TRUE(file.open(path.string(), rig.file().string(), reason)) << reason;
+    ASSERT_TRUE(file.open(path.string(), rig.file().string(), "", reason)) << reason;
     const std::string line = std::string(10000, 'x') + '\n';
     const long before = writeCalls();
     ASSERT_TRUE(file.append(line, reason)) << reason;
@@ -421,7 +421,7 @@ TEST(RelayLog, ALongLineGoesToTheLogFileInOneWrite) {
     const auto fifoPath = rig.folder() / "relay.fifo";
     const LogFifo fifo(fifoPath);
     freqrelay::LogFile toFifo;
-    ASSERT_TRUE(toFifo.open(fifoPath.string(), rig.file().string(), reason)) << reason;
+    ASSERT_TRUE(toFifo.open(fifoPath.string(), rig.file().string(), "", reason)) << reason;
     const int writer = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(writer, 0);
     // Room for half the line.

@@ -152,6 +152,8 @@ void startRelayProgram(QProcess& program, const std::filesystem::path& folder, c
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("FREQRELAY_PORT1", QString::fromStdString(port));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    // Its lock on the link is kept there: no test meets another's.
+    environment.insert("TMPDIR", QString::fromStdString(folder.string()));
     program.setProcessEnvironment(environment);
     program.start(starter, arguments);
 }

@@ -98,7 +98,8 @@ private:
 };
 
 // Starts the real program (or `starter`, which starts it) offscreen in
-// `folder`, with port 1 mapped to `port` through the environment.
+// `folder`, with port 1 mapped to `port` through the environment, and its
+// temporary files (its lock on the link) in `folder` too.
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
                        const QStringList& arguments = {}, const QString& starter = FREQRELAY_PROGRAM);
 

@@ -17,8 +17,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QUrl>
 
 namespace freqrelay {
 
@@ -56,7 +58,8 @@ std::optional<int> Options::take(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2, or to "
-                       "Hamlib's rigctld, which drives any radio it knows."));
+                       "Hamlib's rigctld, which drives any radio it knows. A second relay for the same port or "
+                       "rigctld ends at once with status 3."));
     // Not addHelpOption: its --help-all of Qt's options needs an application,
     // which is made only after parsing.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -137,10 +140,15 @@ std::optional<int> Options::take(int argc, char** argv) {
     file = parser.isSet(fileOption) ? CommandLine::pathOf(parser.value(fileOption)) : std::string(kFrequencyFile);
     RunningMark::hold();
     LogOutput::install();
+    mappedBy = rigctld ? (parser.isSet(rigctldOption) ? "--rigctld" : kRigctldVariable) : portMappingSource(1);
+    if (parser.isSet(portOption)) {
+        CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
+        mappedBy = "--port";
+    }
     if (parser.isSet(logOption)) {
         const std::string logFile = CommandLine::pathOf(parser.value(logOption));
         std::string reason;
-        if (!LogOutput::appendTo(logFile, file, reason)) {
+        if (!LogOutput::appendTo(logFile, file, rigctld ? std::string() : devicePathForPort(1), reason)) {
             Console::write(
                 stderr,
                 QStringLiteral("freqrelay: cannot open the log %1: %2\n").arg(readable(logFile), readable(reason)));
@@ -150,11 +158,6 @@ std::optional<int> Options::take(int argc, char** argv) {
     if (parser.isSet(quietOption)) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
     }
-    mappedBy = rigctld ? (parser.isSet(rigctldOption) ? "--rigctld" : kRigctldVariable) : portMappingSource(1);
-    if (parser.isSet(portOption)) {
-        CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
-        mappedBy = "--port";
-    }
 
     DisplayProbe::useOffscreenWithoutDisplay();
     if (const std::string display = DisplayProbe::unreachableDisplay(); !display.empty()) {
@@ -163,7 +166,38 @@ std::optional<int> Options::take(int argc, char** argv) {
                           .arg(readable(display)));
         return 1;
     }
+    if (!holdLink()) {
+        return 3;
+    }
     return std::nullopt;
+}
+
+bool Options::holdLink() {
+    // Named after the link itself, so that every name of one device, as
+    // links and spellings give it, leads to one lock.
+    const std::string link = rigctld ? "rigctld " + rigctld->text() : "port 1 (" + devicePathForPort(1) + ")";
+    const QString identity =
+        QString::fromStdString(rigctld ? "rigctld-" + rigctld->text() : "port-" + deviceIdentity(devicePathForPort(1)));
+    const QString name =
+        QStringLiteral("freqrelay-%1.lock").arg(QString::fromLatin1(QUrl::toPercentEncoding(identity)));
+    linkLock_ = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(name));
+    // Held for weeks: only a holder that is gone makes the lock stale, never
+    // its age (a live holder's own lock on the file guards it too, where
+    // the file system has such locks).
+    linkLock_->setStaleLockTime(0);
+    if (linkLock_->tryLock()) {
+        return true;
+    }
+    if (linkLock_->error() != QLockFile::LockFailedError) {
+        print(stderr, QStringLiteral("freqrelay: cannot make the lock %1: a second relay to %2 would not be stopped\n")
+                          .arg(QDir::toNativeSeparators(linkLock_->fileName()), readable(link)));
+        return true;
+    }
+    qint64 holder = 0;
+    linkLock_->getLockInfo(&holder, nullptr, nullptr);
+    print(stderr, QStringLiteral("freqrelay: another relay (process %1) already relays to %2\n")
+                      .arg(QString::number(holder), readable(link)));
+    return false;
 }
 
 std::unique_ptr<Link> Options::link(QtSerialControl& port) const {

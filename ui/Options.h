@@ -3,6 +3,8 @@
 #include "core/Link.h"
 #include "serial/RigctldAddress.h"
 
+#include <QLockFile>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +22,8 @@ class Options {
 public:
     // An exit status when the program is to end at once: 0 after --help,
     // --version or --list-ports, 2 for a usage error or a log that cannot be
-    // opened, 1 for a display that cannot be reached.
+    // opened, 3 when another relay holds the same link, 1 for a display
+    // that cannot be reached.
     std::optional<int> take(int argc, char** argv);
     // The application's window icon, desktop entry and steady caret.
     static void setUpApplication();
@@ -34,6 +37,14 @@ public:
     // variable or the default.
     std::string mappedBy;
     std::optional<RigctldAddress> rigctld;  // relayed to instead of port 1
+
+private:
+    // Whether this relay may hold its link alone; false, having said which
+    // process holds it, when another relay does.
+    bool holdLink();
+
+    // One relay per link, held for the process's life.
+    std::unique_ptr<QLockFile> linkLock_;
 };
 
 }  // namespace freqrelay
