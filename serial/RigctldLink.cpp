@@ -89,7 +89,6 @@ void RigctldLink::send(const Command& command, Done done) {
     }
     hz_ = frequencyHz(command);
     done_ = std::move(done);
-    setsAgain_ = 0;
     notes_.clear();
     deadline_.start(answerTimeout_);
     if (connected) {
@@ -181,18 +180,28 @@ void RigctldLink::held(std::int64_t hz) {
     acked_.reset();
     if (hz == askedHz_) {
         mayBeLate_ = false;
+        setsAgain_ = 0;
         holds_ = hz;
-    } else if (done_ && hz_ == askedHz_) {
-        const std::string moved = std::to_string(hz) + " Hz after " + std::to_string(askedHz_) + " Hz was set";
-        if (setsAgain_ == kMostSetsAgain) {
-            mayBeLate_ = false;
-            end("held " + moved + " " + std::to_string(kMostSetsAgain + 1) + " times: late commands kept moving it");
-            return;
-        }
-        ++setsAgain_;
-        notes_.push_back(name() + " held " + moved + ": a late command moved it; set again");
+        proceed();
+        return;
     }
-    proceed();
+    // The sending fails, so that the relay sets the radio again only while
+    // the file still asks for this frequency, and drops it for the file's
+    // new one otherwise. The note is logged even while the failure's
+    // episode is already told.
+    const std::string moved = "held " + std::to_string(hz) + " Hz after " + std::to_string(askedHz_) + " Hz was set";
+    if (++setsAgain_ <= kMostSetsAgain) {
+        notes_.push_back(name() + " " + moved + ": a late command moved it");
+        end(moved + ": a late command moved it; setting it again");
+        return;
+    }
+    // Moved at every check: the knob is the operator's, not a late line.
+    mayBeLate_ = false;
+    setsAgain_ = 0;
+    const std::string knob =
+        moved + " at each of " + std::to_string(kMostSetsAgain + 1) + " checks; no longer read back";
+    notes_.push_back(name() + " " + knob);
+    end(knob);
 }
 
 void RigctldLink::dropConnection() {

@@ -34,8 +34,9 @@ inline constexpr std::chrono::milliseconds kGiveUpTimeout{30000};
 // connection is given up only when it is lost, or has not answered for
 // the give-up timeout. Once a connection has been given up with its line
 // unanswered, that line may still be carried out late: the next frequency
-// acknowledged is read back ("f") a poll pause later, and set again, a few
-// times at most, while a late line has moved the radio.
+// acknowledged is read back ("f") a poll pause later; a radio a late line
+// has moved fails the sending, so that the relay sets it again only while
+// the file still asks for it, a few times at most.
 class RigctldLink final : public QObject, public Link {
 public:
     explicit RigctldLink(RigctldAddress address, std::chrono::milliseconds answerTimeout = kAnswerTimeout,
@@ -85,7 +86,7 @@ private:
     std::optional<std::int64_t> acked_;  // acknowledged, not yet read back
     std::optional<std::int64_t> holds_;  // sure to be held, not yet told to a sending
     bool mayBeLate_ = false;             // a connection was given up with its "F" unanswered
-    int setsAgain_ = 0;
+    int setsAgain_ = 0;                  // read-back checks failed in this episode
     std::vector<std::string> notes_;
 };
 

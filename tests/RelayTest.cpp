@@ -368,7 +368,8 @@ TEST(Relay, ASlowRigctldSetsEachChangeOnceAndItsSlownessIsToldOnceAndCleared) {
 }
 
 // A line left on a connection given up is carried out after the next one:
-// the relay tells how the radio was set again, and only then that it is sent.
+// the relay tells that the radio was moved, sets it again, and only then
+// tells it sent.
 TEST(Relay, ARadioMovedByALateLineIsSetAgainAndToldSo) {
     FakeRigctld fake;
     fake.stalled = true;
@@ -385,10 +386,43 @@ TEST(Relay, ARadioMovedByALateLineIsSetAgainAndToldSo) {
                           fake.resume();
                       }}});
     EXPECT_EQ(fake.frequency, 70500000);
-    const std::string noted =
-        "noted " + rigctld.name() + " held 35000000 Hz after 70500000 Hz was set: a late command moved it; set again";
-    const auto note = std::find(rig.events.begin(), rig.events.end(), noted);
-    ASSERT_NE(note, rig.events.end()) << testing::PrintToString(rig.events);
-    EXPECT_EQ(rig.events.end() - note, 3) << testing::PrintToString(rig.events);  // then cleared, then sent
+    const std::string moved =
+        "noted " + rigctld.name() + " held 35000000 Hz after 70500000 Hz was set: a late command moved it";
+    const auto told = std::find(rig.events.begin(), rig.events.end(), moved);
+    ASSERT_NE(told, rig.events.end()) << testing::PrintToString(rig.events);
+    EXPECT_EQ(rig.events.end() - told, 3) << testing::PrintToString(rig.events);  // then cleared, then sent
     EXPECT_EQ(rig.events.back(), "sent 00 00 05 07 0A 7050000");
+}
+
+// While a late line's radio is set again, a new text in the file is the
+// frequency to set: the one the file has left is dropped, never set again.
+TEST(Relay, ARadioMovedByALateLineIsNotSetAgainToAFrequencyTheFileHasLeft) {
+    FakeRigctld fake;
+    fake.stalled = true;
+    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}, 300ms, 600ms};
+    RelayOnFakePort rig(&rigctld);
+    rig.write("3500000");
+    std::size_t linesBeforeTheChange = 0;
+    rig.run(3500ms, {{400ms,
+                      [&] {
+                          rig.write("7050000");
+                      }},
+                     {1200ms,
+                      [&] {
+                          fake.knob = 10000000;  // every set moved at once, as if by late lines
+                          fake.resume();
+                      }},
+                     {1500ms,
+                      [&] {
+                          linesBeforeTheChange = fake.lines.size();
+                          rig.write("14250000");
+                      }},
+                     {2000ms, [&] {
+                          fake.knob = 0;
+                      }}});
+    const std::vector<std::string> after(fake.lines.begin() + static_cast<std::ptrdiff_t>(linesBeforeTheChange),
+                                         fake.lines.end());
+    EXPECT_EQ(std::count(after.begin(), after.end(), "F 70500000"), 0) << testing::PrintToString(fake.lines);
+    EXPECT_EQ(fake.frequency, 14250000);
+    EXPECT_EQ(rig.events.back(), "sent 00 50 42 01 0A 1425000") << testing::PrintToString(rig.events);
 }
