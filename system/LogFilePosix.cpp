@@ -113,10 +113,11 @@ struct LogFile::Handle {
         int reopened = openForAppending(path, frequencyFile, port1, 0, 0, why, error);
         if (reopened < 0 && error == ENOENT) {
             // The mode the old file has now, as a chmod since the opening
-            // left it: a log made private stays private. Owner only when
-            // the system cannot tell.
+            // left it: a log made private stays private. Its permission bits
+            // alone, as a log runs nothing; owner only when the system
+            // cannot tell.
             struct stat old {};
-            const mode_t mode = ::fstat(descriptor, &old) == 0 ? old.st_mode & 07777 : S_IRUSR | S_IWUSR;
+            const mode_t mode = ::fstat(descriptor, &old) == 0 ? old.st_mode & 0777 : S_IRUSR | S_IWUSR;
             reopened = openForAppending(path, frequencyFile, port1, O_CREAT | O_EXCL, mode, why, error);
             if (reopened >= 0) {
                 ::fchmod(reopened, mode);

@@ -217,6 +217,13 @@ TEST(RelayLog, TheLogFileIsDatedAndFollowsItsRotation) {
                           std::filesystem::remove(log);
                       },
                       "3500000", "sent 00 00 50 03 0A", groupReads},
+             // A log runs nothing: its mode's special bits are never taken on.
+             Rotation{"given the set-user-ID bit and renamed",
+                      [&] {
+                          std::filesystem::permissions(log, groupReads | perms::set_uid);
+                          std::filesystem::rename(log, rig.folder() / "relay.log.4");
+                      },
+                      "7050000", "sent 00 00 05 07 0A", groupReads},
              Rotation{"copied and truncated", [&] { std::filesystem::resize_file(log, 0); }, "14250000",
                       "sent 00 50 42 01 0A", groupReads},
          }) {
