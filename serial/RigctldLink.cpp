@@ -69,8 +69,14 @@ RigctldLink::RigctldLink(RigctldAddress address, std::chrono::milliseconds answe
         }
     });
     giveUp_.setSingleShot(true);
-    connect(&giveUp_, &QTimer::timeout, this,
-            [this] { lose("no answer within " + std::to_string(giveUpTimeout_.count()) + " ms"); });
+    connect(&giveUp_, &QTimer::timeout, this, [this] {
+        const std::string silent = "no answer within " + std::to_string(giveUpTimeout_.count()) + " ms";
+        // Said, so that a command the log then calls dropped is not taken
+        // for one the radio can no longer get.
+        lose(asked_ != Asked::Set ? silent
+                                  : silent + "; given up, though the server may still set " + std::to_string(askedHz_) +
+                                        " Hz: the next frequency is read back");
+    });
     readBack_.setSingleShot(true);
     connect(&readBack_, &QTimer::timeout, this, [this] { ask(Asked::Read, "f\n"); });
     connect(&socket_, &QTcpSocket::connected, this, &RigctldLink::proceed);
