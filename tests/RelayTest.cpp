@@ -367,15 +367,24 @@ TEST(Relay, ASlowRigctldSetsEachChangeOnceAndItsSlownessIsToldOnceAndCleared) {
                                         "cleared sending the frequency after 2 tries", "sent 00 00 20 07 0A 7200000"}));
 }
 
+// A relay to a stalled server whose first line, 3500000's, is given up
+// after 600 ms and carried out when the server is resumed.
+struct RelayWithAGivenUpLine {
+    RelayWithAGivenUpLine() {
+        fake.stalled = true;
+        rig.write("3500000");
+    }
+    FakeRigctld fake;
+    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}, 300ms, 600ms};
+    RelayOnFakePort rig{&rigctld};
+};
+
 // A line left on a connection given up is carried out after the next one:
 // the relay tells that the radio was moved, sets it again, and only then
 // tells it sent.
 TEST(Relay, ARadioMovedByALateLineIsSetAgainAndToldSo) {
-    FakeRigctld fake;
-    fake.stalled = true;
-    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}, 300ms, 600ms};
-    RelayOnFakePort rig(&rigctld);
-    rig.write("3500000");
+    RelayWithAGivenUpLine late;
+    auto& [fake, rigctld, rig] = late;
     // Written before the connection is given up, so that the next try is
     // the new frequency's.
     rig.run(3000ms, {{400ms,
@@ -397,11 +406,8 @@ TEST(Relay, ARadioMovedByALateLineIsSetAgainAndToldSo) {
 // While a late line's radio is set again, a new text in the file is the
 // frequency to set: the one the file has left is dropped, never set again.
 TEST(Relay, ARadioMovedByALateLineIsNotSetAgainToAFrequencyTheFileHasLeft) {
-    FakeRigctld fake;
-    fake.stalled = true;
-    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}, 300ms, 600ms};
-    RelayOnFakePort rig(&rigctld);
-    rig.write("3500000");
+    RelayWithAGivenUpLine late;
+    auto& [fake, rigctld, rig] = late;
     std::size_t linesBeforeTheChange = 0;
     rig.run(3500ms, {{400ms,
                       [&] {
