@@ -26,10 +26,13 @@ constexpr bool kWindows = false;
 #endif
 
 // A fresh folder, the working directory while it lives, holding
-// ft1000file and the folder sub.
+// ft1000file and the folder sub. Its name carries the test's own: CTest runs
+// these tests side by side.
 class Folder {
 public:
-    Folder() : top_(std::filesystem::temp_directory_path() / "freqrelay-path-identity") {
+    Folder()
+        : top_(std::filesystem::temp_directory_path() /
+               (std::string("freqrelay-") + testing::UnitTest::GetInstance()->current_test_info()->name())) {
         std::filesystem::remove_all(top_);
         std::filesystem::create_directories(top_ / "sub");
         std::ofstream{top_ / "ft1000file"} << "14250000";
