@@ -1,5 +1,5 @@
-#include "serial/QtSerialControl.h"
-#include "serial/SerialLink.h"
+#include "links/QtSerialControl.h"
+#include "links/SerialLink.h"
 #include "ui/Form1.h"
 
 #include <QApplication>

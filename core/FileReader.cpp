@@ -1,6 +1,7 @@
 #include "core/FileReader.h"
 
 #include "core/Episodes.h"
+#include "core/Paths.h"
 #include "core/RelayFailure.h"
 
 #include <new>

@@ -1,8 +1,8 @@
 // The POSIX part of pathsLeadToOneFile and of the serial lines a log may not reach.
 #ifndef _WIN32
 
-#include "core/FileReader.h"
 #include "core/PathIdentity.h"
+#include "core/Paths.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

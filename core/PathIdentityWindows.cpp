@@ -1,8 +1,8 @@
 // The Windows part of pathsLeadToOneFile and of the serial lines a log may not reach.
 #ifdef _WIN32
 
-#include "core/FileReader.h"
 #include "core/PathIdentity.h"
+#include "core/Paths.h"
 #include "core/Utf16Windows.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 // FileWatch through inotify on the file's folder and its link target's.
 #include "system/FileWatch.h"
 
-#include "core/FileReader.h"
 #include "core/PathIdentity.h"
+#include "core/Paths.h"
 #include "system/LogText.h"
 
 #include <QSocketNotifier>

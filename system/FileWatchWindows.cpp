@@ -2,7 +2,7 @@
 // no close after writing: a rewrite in place is read once it has settled.
 #include "system/FileWatch.h"
 
-#include "core/FileReader.h"
+#include "core/Paths.h"
 #include "core/Utf16Windows.h"
 #include "system/LogText.h"
 

@@ -1,6 +1,6 @@
 #include "system/LogFile.h"
 
-#include "core/FileReader.h"
+#include "core/Paths.h"
 
 #include <cerrno>
 #include <cstdio>

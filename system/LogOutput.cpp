@@ -1,6 +1,6 @@
 #include "system/LogOutput.h"
 
-#include "core/FileReader.h"
+#include "core/Paths.h"
 #include "system/Console.h"
 #include "system/LogFile.h"
 #include "system/LogText.h"

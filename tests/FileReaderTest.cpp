@@ -1,5 +1,6 @@
 #include "core/Episodes.h"
 #include "core/FileReader.h"
+#include "core/Paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "RecordingSerialControl.h"
 #include "RelayRig.h"
 #include "core/Encoder.h"
-#include "serial/SerialLink.h"
+#include "links/SerialLink.h"
 
 #include <QLabel>
 #include <QLineEdit>

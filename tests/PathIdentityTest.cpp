@@ -1,5 +1,5 @@
-#include "core/FileReader.h"
 #include "core/PathIdentity.h"
+#include "core/Paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "ScopedPort1.h"
-#include "serial/PortDevice.h"
+#include "links/PortDevice.h"
 
 #include <gtest/gtest.h>
 

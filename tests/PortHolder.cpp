@@ -1,7 +1,7 @@
 // Holds serial port 1 open, as another program would, until its standard
 // input closes. Prints "held" once the port is open.
 #include "core/RelayFailure.h"
-#include "serial/QtSerialControl.h"
+#include "links/QtSerialControl.h"
 
 #include <QCoreApplication>
 

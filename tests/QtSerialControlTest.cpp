@@ -2,8 +2,8 @@
 #include "PseudoTerminal.h"
 #include "ScopedPort1.h"
 #include "core/RelayFailure.h"
-#include "serial/QtSerialControl.h"
-#include "serial/SerialLink.h"
+#include "links/QtSerialControl.h"
+#include "links/SerialLink.h"
 
 #include <gtest/gtest.h>
 

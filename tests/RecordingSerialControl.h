@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/RelayFailure.h"
-#include "serial/SerialControl.h"
+#include "links/SerialControl.h"
 
 #include <set>
 #include <string>

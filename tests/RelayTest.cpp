@@ -1,8 +1,8 @@
 #include "FakeRigctld.h"
 #include "RecordingSerialControl.h"
-#include "serial/RigctldLink.h"
-#include "serial/SerialLink.h"
-#include "ui/Relay.h"
+#include "links/RigctldLink.h"
+#include "links/SerialLink.h"
+#include "relay/Relay.h"
 
 #include <QEventLoop>
 #include <QTimer>

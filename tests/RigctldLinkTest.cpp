@@ -1,5 +1,5 @@
 #include "FakeRigctld.h"
-#include "serial/RigctldLink.h"
+#include "links/RigctldLink.h"
 
 #include <QCoreApplication>
 

@@ -1,5 +1,5 @@
 #include "RecordingSerialControl.h"
-#include "serial/SerialLink.h"
+#include "links/SerialLink.h"
 
 #include <gtest/gtest.h>
 

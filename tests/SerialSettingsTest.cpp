@@ -1,5 +1,5 @@
 #include "core/RelayFailure.h"
-#include "serial/SerialSettings.h"
+#include "links/SerialSettings.h"
 
 #include <gtest/gtest.h>
 

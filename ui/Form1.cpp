@@ -1,7 +1,7 @@
 #include "ui/Form1.h"
 
 #include "core/PollPacing.h"
-#include "ui/RelayLog.h"
+#include "relay/RelayLog.h"
 
 #include <QApplication>
 #include <QCloseEvent>

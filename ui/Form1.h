@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Relay.h"
+#include "relay/Relay.h"
 
 #include <QStringList>
 #include <QWidget>

@@ -1,10 +1,12 @@
 #include "ui/Options.h"
 
 #include "core/PathIdentity.h"
-#include "serial/PortDevice.h"
-#include "serial/QtSerialControl.h"
-#include "serial/RigctldLink.h"
-#include "serial/SerialLink.h"
+#include "links/PortDevice.h"
+#include "links/QtSerialControl.h"
+#include "links/RigctldLink.h"
+#include "links/SerialLink.h"
+#include "relay/Relay.h"
+#include "relay/RelayLog.h"
 #include "system/CommandLine.h"
 #include "system/Console.h"
 #include "system/DisplayProbe.h"
@@ -12,8 +14,6 @@
 #include "system/QuitSignals.h"
 #include "system/RunningMark.h"
 #include "ui/PortList.h"
-#include "ui/Relay.h"
-#include "ui/RelayLog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Link.h"
-#include "serial/RigctldAddress.h"
+#include "links/RigctldAddress.h"
 
 #include <QLockFile>
 

@@ -1,9 +1,9 @@
-#include "core/FileReader.h"
-#include "serial/QtSerialControl.h"
+#include "core/Paths.h"
+#include "links/QtSerialControl.h"
+#include "relay/RelayLog.h"
 #include "system/QuitSignals.h"
 #include "ui/Form1.h"
 #include "ui/Options.h"
-#include "ui/RelayLog.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 // The Windows part of QtSerialControl.
 #include "core/RelayFailure.h"
-#include "serial/QtSerialControl.h"
+#include "links/QtSerialControl.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
-#include "ui/RelayLog.h"
+#include "relay/RelayLog.h"
 
 #include "core/Encoder.h"
 #include "core/PollPacing.h"
-#include "ui/Relay.h"
+#include "relay/Relay.h"
 
 #include <QCoreApplication>
 #include <QTime>

@@ -1,4 +1,4 @@
-#include "serial/RigctldLink.h"
+#include "links/RigctldLink.h"
 
 #include "core/PollPacing.h"
 #include "core/RelayFailure.h"

@@ -1,4 +1,4 @@
-#include "serial/RigctldAddress.h"
+#include "links/RigctldAddress.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "ui/Relay.h"
+#include "relay/Relay.h"
 
 #include "core/Conversions.h"
 #include "core/PollPacing.h"

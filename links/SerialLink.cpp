@@ -1,4 +1,4 @@
-#include "serial/SerialLink.h"
+#include "links/SerialLink.h"
 
 #include "core/RelayFailure.h"
 

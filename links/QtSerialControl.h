@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/SerialControl.h"
-#include "serial/SerialSettings.h"
+#include "links/SerialControl.h"
+#include "links/SerialSettings.h"
 
 #include <QSerialPort>
 

@@ -1,8 +1,8 @@
-#include "serial/QtSerialControl.h"
+#include "links/QtSerialControl.h"
 
 #include "core/RelayFailure.h"
-#include "serial/PortDevice.h"
-#include "serial/StepWait.h"
+#include "links/PortDevice.h"
+#include "links/StepWait.h"
 
 #include <QByteArray>
 

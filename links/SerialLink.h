@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Link.h"
-#include "serial/SerialControl.h"
+#include "links/SerialControl.h"
 
 #include <string>
 

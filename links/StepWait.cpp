@@ -1,4 +1,4 @@
-#include "serial/StepWait.h"
+#include "links/StepWait.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "serial/SerialSettings.h"
+#include "links/SerialSettings.h"
 
 #include "core/RelayFailure.h"
 

@@ -1,4 +1,4 @@
-#include "serial/PortDevice.h"
+#include "links/PortDevice.h"
 
 namespace freqrelay {
 

@@ -1,5 +1,5 @@
 // The POSIX part of the port mapping.
-#include "serial/PortDevice.h"
+#include "links/PortDevice.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // The Windows part of the port mapping.
 #include "core/Utf16Windows.h"
-#include "serial/PortDevice.h"
+#include "links/PortDevice.h"
 
 #include <windows.h>
 

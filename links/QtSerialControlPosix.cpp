@@ -1,6 +1,6 @@
 // The POSIX part of QtSerialControl.
 #include "core/RelayFailure.h"
-#include "serial/QtSerialControl.h"
+#include "links/QtSerialControl.h"
 
 #include <poll.h>
 #include <signal.h>
