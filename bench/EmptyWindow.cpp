@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setCursorFlashTime(0);  // as the relay runs
-    freqrelay::QtSerialControl port;
+    freqrelay::QtSerialControl port{""};  // never opened
     freqrelay::SerialLink link(port);
     freqrelay::Relay relay(freqrelay::kFrequencyFile, link);
     freqrelay::Form1 form(relay);

@@ -36,4 +36,16 @@ std::optional<Episodes::Ended> Episodes::worked(const std::string& step, Clock::
     return ended;
 }
 
+std::vector<Episodes::Ended> Episodes::leave(StepArea area, Clock::time_point now) {
+    std::vector<Ended> left;
+    std::erase_if(open_, [&](const Episode& episode) {
+        if (episode.failure.area != area) {
+            return false;
+        }
+        left.push_back(Ended{episode.failure, now - episode.since, episode.failedTries});
+        return true;
+    });
+    return left;
+}
+
 }  // namespace freqrelay

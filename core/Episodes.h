@@ -33,13 +33,16 @@ public:
     struct Ended {
         StepFailure failure;  // with the last reason
         Clock::duration lasted{};
-        int tries = 0;  // the failed ones and the one that worked
+        int tries = 0;  // the failed ones and the one that worked, if one did
     };
 
     // Whether the failure is to be told.
     bool failed(const StepFailure& failure, Clock::time_point now);
     // The episode `step` ends by working, if it was failing.
     std::optional<Ended> worked(const std::string& step, Clock::time_point now);
+    // The episodes of `area` end without working: what failed is tried no
+    // more (the relay was set up with another link or file).
+    std::vector<Ended> leave(StepArea area, Clock::time_point now);
 
 private:
     struct Episode {

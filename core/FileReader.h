@@ -53,6 +53,8 @@ public:
 
     // The absolute path, resolved against the working directory of now.
     std::string name() const;
+    // The path as given.
+    const std::string& path() const { return path_; }
 
 private:
     void open();

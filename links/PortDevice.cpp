@@ -2,13 +2,26 @@
 
 namespace freqrelay {
 
-std::string portVariable(int port) { return "FREQRELAY_PORT" + std::to_string(port); }
+std::string portDevice(const std::string& name) {
+#ifdef _WIN32
+    return name;
+#else
+    // Saying the full path tells the operator which device is meant.
+    const bool bare = !name.empty() && !name.starts_with('/') && !name.starts_with("./") && !name.starts_with("../");
+    return bare ? "/dev/" + name : name;
+#endif
+}
 
-std::string portMappingSource(int port) { return !mappedDevice(port).empty() ? portVariable(port) : "the default"; }
-
-std::string devicePathForPort(int port) {
-    const std::string mapped = mappedDevice(port);
-    return mapped.empty() ? defaultDevice(port) : mapped;
+std::string defaultDevice(int port) {
+#if defined(_WIN32)
+    return "COM" + std::to_string(port);
+#elif defined(__APPLE__)
+    // macOS names serial devices after their adapters: no device is port 1.
+    (void)port;
+    return {};
+#else
+    return "/dev/ttyS" + std::to_string(port - 1);
+#endif
 }
 
 }  // namespace freqrelay

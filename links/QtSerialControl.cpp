@@ -56,7 +56,8 @@ std::string QtSerialControl::reasonOf(const QSerialPort& port) {
     return systemReasonText(port.errorString().toStdString());
 }
 
-QtSerialControl::QtSerialControl(std::chrono::milliseconds writeTimeout) : writeTimeout_(writeTimeout) {}
+QtSerialControl::QtSerialControl(std::string port1, std::chrono::milliseconds writeTimeout)
+    : writeTimeout_(writeTimeout), port1_(std::move(port1)) {}
 
 QtSerialControl::~QtSerialControl() { forceClose(); }
 
@@ -67,7 +68,9 @@ void QtSerialControl::forceClose() noexcept {
     }
 }
 
-std::string QtSerialControl::device() const { return port_.isOpen() ? openDevice_ : devicePathForPort(commPort_); }
+std::string QtSerialControl::device() const { return port_.isOpen() ? openDevice_ : chosenDevice(); }
+
+std::string QtSerialControl::chosenDevice() const { return commPort_ == 1 ? port1_ : defaultDevice(commPort_); }
 
 void QtSerialControl::fail(const std::string& reason) const { throw RelayFailure(device() + ": " + reason); }
 
@@ -124,7 +127,7 @@ void QtSerialControl::open() {
     if (port_.isOpen()) {
         fail("port already open");
     }
-    openDevice_ = devicePathForPort(commPort_);
+    openDevice_ = chosenDevice();
     if (openDevice_.empty()) {
         const std::string port = std::to_string(commPort_);
         throw RelayFailure("port " + port + " is not mapped: set FREQRELAY_PORT" + port + " or use --port");

@@ -16,13 +16,14 @@ namespace freqrelay {
 // a stalled write (served once the step is over) is not kept waiting long.
 inline constexpr std::chrono::milliseconds kWriteTimeout{1000};
 
-// The serial control over QSerialPort; ports map to devices through
-// devicePathForPort. Closing waits until every byte has left for the wire:
+// The serial control over QSerialPort. Port 1 is the device it is given;
+// another port is the system's own for its number. Closing waits until every byte has left for the wire:
 // QSerialPort::close() restores the earlier line settings and drops whatever
 // is still buffered.
 class QtSerialControl final : public SerialControl {
 public:
-    explicit QtSerialControl(std::chrono::milliseconds writeTimeout = kWriteTimeout);
+    // `port1`: the device port 1 stands for, "" where the system has none.
+    explicit QtSerialControl(std::string port1, std::chrono::milliseconds writeTimeout = kWriteTimeout);
     ~QtSerialControl() override;
     QtSerialControl(const QtSerialControl&) = delete;
     QtSerialControl& operator=(const QtSerialControl&) = delete;
@@ -53,6 +54,7 @@ private:
     static std::string reasonOf(const QSerialPort& port);
     [[noreturn]] void fail(const std::string& reason) const;
     [[noreturn]] void letGoAndFail(const std::string& reason);
+    std::string chosenDevice() const;
     void applySettings();
     void open();
     void close();
@@ -69,6 +71,7 @@ private:
 
     QSerialPort port_;
     std::chrono::milliseconds writeTimeout_;
+    std::string port1_;
     std::int16_t commPort_ = 1;
     std::string openDevice_;
     SerialSettings settings_;

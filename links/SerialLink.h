@@ -3,7 +3,9 @@
 #include "core/Link.h"
 #include "links/SerialControl.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace freqrelay {
 
@@ -16,6 +18,8 @@ public:
     static constexpr const char* kLineSettings = "4800,N,8,2";
 
     explicit SerialLink(SerialControl& control) : control_(control) {}
+    // Over a control of its own, which goes with the link.
+    explicit SerialLink(std::unique_ptr<SerialControl> control) : owned_(std::move(control)), control_(*owned_) {}
 
     // Going on from the failed step: the port a failed write or close left
     // open stays held, and a failed opening is tried again as an opening.
@@ -35,6 +39,7 @@ private:
     // Runs the steps from `at` on, leaving `at` at the one that failed.
     Sending runSteps(Step& at, const Command& command);
 
+    std::unique_ptr<SerialControl> owned_;
     SerialControl& control_;
     Step next_ = Step::ChoosePort;
 };

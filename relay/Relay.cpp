@@ -24,7 +24,10 @@ bool holdsNoText(const std::string& text) { return LeftPartAfterMark(text, 1).em
 }  // namespace
 
 Relay::Relay(const std::string& frequencyFile, Link& link, QObject* parent)
-    : QObject(parent), file_(frequencyFile), watch_(frequencyFile), link_(link) {
+    : QObject(parent),
+      file_(std::make_unique<FileReader>(frequencyFile)),
+      watch_(std::make_unique<FileWatch>(frequencyFile)),
+      link_(&link) {
     pollTimer_.setSingleShot(true);
     pollTimer_.setTimerType(Qt::PreciseTimer);
     connect(&pollTimer_, &QTimer::timeout, this, &Relay::poll);
@@ -34,16 +37,54 @@ Relay::Relay(const std::string& frequencyFile, Link& link, QObject* parent)
 }
 
 // A sending still on its way must not end in a relay that is gone.
-Relay::~Relay() { link_.abandon(); }
+Relay::~Relay() { link_->abandon(); }
 
 void Relay::start() {
+    started_ = true;
+    watchFile();
+    pollAt(Clock::now());
+}
+
+void Relay::watchFile() {
     // The radio follows as soon as the file is written, not at the next poll.
-    watch_.start([this](Clock::time_point at) {
+    watch_->start([this](Clock::time_point at) {
         if (!quit_ && at < pollDue_) {
             pollAt(at);
         }
     });
-    pollAt(Clock::now());
+}
+
+void Relay::reconfigure(const Settings& settings, Link& link) {
+    if (quit_) {
+        return;
+    }
+    link_->abandon();
+    link_ = &link;
+    sending_ = false;
+    sendPending_ = false;
+    reSendTimer_.stop();
+    leave(StepArea::Port, "the link changed");
+    if (settings.file != file_->path()) {
+        leave(StepArea::File, "the file changed");
+        file_ = std::make_unique<FileReader>(settings.file);
+        watch_ = std::make_unique<FileWatch>(settings.file);
+        if (started_) {
+            watchFile();
+        }
+    }
+    // The radio on the new link follows the file without waiting for a
+    // change: the text is taken as new, and read at once.
+    freqold_.clear();
+    file_->forgetRead();
+    if (started_) {
+        pollAt(Clock::now());
+    }
+}
+
+void Relay::leave(StepArea area, const std::string& change) {
+    for (const Episodes::Ended& episode : episodes_.leave(area, Clock::now())) {
+        emit abandoned(episode, change);
+    }
 }
 
 void Relay::poll() {
@@ -53,7 +94,7 @@ void Relay::poll() {
     const auto now = Clock::now();
     // Never a command sooner than a poll pause after the last one, whatever
     // woke the poll; and no read of a file its writer is still writing.
-    const auto due = std::max(pacedWake(now, lastCommandEnd_), watch_.readableAt(now));
+    const auto due = std::max(pacedWake(now, lastCommandEnd_), watch_->readableAt(now));
     if (due > now || sending_) {
         // A command on its way is waited for: it is followed by a poll.
         pollAt(due > now ? due : now + kPollPause);
@@ -61,17 +102,17 @@ void Relay::poll() {
     }
     const std::optional<std::string> text = readFile();
     const bool changed = text && !holdsNoText(*text) && *text != freqold_;
-    if (sendPending_ && changed && !link_.commandIsOnTheLine()) {
+    if (sendPending_ && changed && !link_->commandIsOnTheLine()) {
         // The radio would be sent to a frequency nothing asks for any more,
         // and then to the new one: the stale command goes.
         emit dropped(lastOut_, LeftPartAfterMark(*text, kInterpretedLength));
-        link_.abandon();
+        link_->abandon();
         sendPending_ = false;
     }
     if (sendPending_) {
         if (changed) {
             // Taken only once the command on the line is out: read it again.
-            file_.forgetRead();
+            file_->forgetRead();
         }
         send();
     } else if (changed) {
@@ -88,15 +129,15 @@ void Relay::pollAt(Clock::time_point at) {
 }
 
 std::optional<std::string> Relay::readFile() {
-    const bool written = watch_.reading();
+    const bool written = watch_->reading();
     // A large file that neither the watch nor its stamp shows changed still
     // holds the text last acted on: reading it four times a second would
     // cost a core and its size in memory for nothing.
-    if (!written && file_.unchangedSinceRead()) {
+    if (!written && file_->unchangedSinceRead()) {
         return std::nullopt;
     }
     try {
-        std::string text = file_.readWhole();
+        std::string text = file_->readWhole();
         worked(FileReader::kOpening);
         worked(FileReader::kReading);
         return text;
@@ -117,9 +158,9 @@ void Relay::take(std::string text) {
     std::string().swap(text);
     const std::string start = LeftPartAfterMark(freqold_, kInterpretedLength);
     if (!StartsWithNumber(start)) {
-        emit textWarning(file_.name(), start, "has no number at its start; sending 0");
+        emit textWarning(file_->name(), start, "has no number at its start; sending 0");
     } else if (const std::string nul = nulWarning(start); !nul.empty()) {
-        emit textWarning(file_.name(), start, nul);
+        emit textWarning(file_->name(), start, nul);
     }
     const Encoding encoding = encode(freqold_);
     if (encoding.in) {
@@ -138,7 +179,7 @@ void Relay::take(std::string text) {
 
 void Relay::send() {
     sending_ = true;
-    link_.send(lastCommand_, [this](const Sending& sending) {
+    link_->send(lastCommand_, [this](const Sending& sending) {
         sendingEnded(sending);
         for (const std::string& step : sending.worked) {
             worked(step);
@@ -161,7 +202,7 @@ void Relay::sendingEnded(const Sending& sending) {
 
 void Relay::commandSent() {
     lastCommandEnd_ = Clock::now();
-    emit sent(lastCommand_, lastOut_, link_.destination(lastCommand_));
+    emit sent(lastCommand_, lastOut_, link_->destination(lastCommand_));
 }
 
 void Relay::report(StepFailure failure) {
@@ -187,7 +228,7 @@ void Relay::quit() {
     sending_ = false;
     // Between polls the port is open only while a failed command waits to be
     // repeated: nothing worth waiting for, so it is let go of at once.
-    link_.abandon();
+    link_->abandon();
 }
 
 void Relay::reSend() {
@@ -212,7 +253,7 @@ void Relay::sendAgain() {
     // A port the poll holds while it waits to repeat a step is the poll's:
     // this whole sending fails at its first step then.
     sending_ = true;
-    link_.sendWhole(lastCommand_, [this](const Sending& sending) {
+    link_->sendWhole(lastCommand_, [this](const Sending& sending) {
         sendingEnded(sending);
         if (sending.failure) {
             emit reSendFailed(sending.failure->reason);

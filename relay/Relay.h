@@ -4,19 +4,18 @@
 #include "core/Episodes.h"
 #include "core/FileReader.h"
 #include "core/Link.h"
+#include "relay/Settings.h"
 #include "system/FileWatch.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace freqrelay {
-
-// The frequency file, in the working directory, unless told otherwise.
-inline constexpr const char* kFrequencyFile = "ft1000file";
 
 // Polls the frequency file four times a second, and at once when the watch
 // sees the writer finish; when the whole text has changed it encodes it and
@@ -34,6 +33,11 @@ public:
 
     // Starts polling; the event loop runs the polls.
     void start();
+    // Set up again while it runs: a command on its way to the old link is
+    // abandoned and the old link let go of (the caller may then destroy it),
+    // the watch follows settings.file at once, and the file's current text
+    // goes to `link` as a change would, paced as any command.
+    void reconfigure(const Settings& settings, Link& link);
     // QUIT: stops polling and lets go of the port at once.
     void quit();
     // ReSend: the last command again, once the pace allows; clicks
@@ -64,10 +68,14 @@ signals:
     // How a sending went, as its link tells it: a radio set again after a
     // late command moved it.
     void noted(const std::string& what);
+    // A failing step is tried no more: `change` ("the link changed") made it moot.
+    void abandoned(const freqrelay::Episodes::Ended& episode, const std::string& change);
 
 private:
     using Clock = std::chrono::steady_clock;
 
+    void watchFile();
+    void leave(StepArea area, const std::string& change);
     void poll();
     void pollAt(Clock::time_point at);
     // The file's whole text; none when it cannot be read, or when it is a
@@ -81,9 +89,10 @@ private:
     void report(StepFailure failure);
     void worked(const std::string& step);
 
-    FileReader file_;
-    FileWatch watch_;
-    Link& link_;
+    std::unique_ptr<FileReader> file_;
+    std::unique_ptr<FileWatch> watch_;
+    Link* link_;
+    bool started_ = false;
     Episodes episodes_;
     std::string freqold_;
     Command lastCommand_{};

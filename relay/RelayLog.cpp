@@ -43,6 +43,14 @@ void RelayLog::follow(const Relay& relay) {
                                              .arg(episode.tries)
                                              .arg(q(episode.failure.reason));
     });
+    QObject::connect(&relay, &Relay::abandoned, [](const Episodes::Ended& episode, const std::string& change) {
+        qCWarning(relayLog).noquote() << QStringLiteral(
+                                             "%1 is tried no more, %2, after %3 and %4 failed tries; the last failure "
+                                             "was: %5")
+                                             .arg(q(episode.failure.step), q(change), seconds(episode.lasted))
+                                             .arg(episode.tries)
+                                             .arg(q(episode.failure.reason));
+    });
     QObject::connect(&relay, &Relay::reSendFailed, [](const std::string& reason) {
         qCWarning(relayLog).noquote() << QStringLiteral("ReSend failed: %1").arg(q(reason));
     });

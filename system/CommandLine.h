@@ -18,8 +18,8 @@ public:
     // Whether a lone argument asks for the help as the system's own programs
     // take it: "/?" on Windows; nothing on Unix, where "/?" is a path.
     static bool asksForHelp(const QString& argument);
-    // Sets the environment variable `name` to an argument, whole.
-    static void setVariable(const char* name, const QString& argument);
+    // The environment variable `name`, taken as an argument is: "" when unset.
+    static QString variable(const char* name);
 };
 
 }  // namespace freqrelay

@@ -18,6 +18,6 @@ std::string CommandLine::pathOf(const QString& argument) { return argument.toLat
 
 bool CommandLine::asksForHelp(const QString&) { return false; }
 
-void CommandLine::setVariable(const char* name, const QString& argument) { qputenv(name, argument.toLatin1()); }
+QString CommandLine::variable(const char* name) { return QString::fromLatin1(qgetenv(name)); }
 
 }  // namespace freqrelay

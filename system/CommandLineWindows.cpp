@@ -4,8 +4,6 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include <cstdlib>
-
 namespace freqrelay {
 
 // The ANSI argv loses what the code page lacks (日本語 arrives as ???): the
@@ -25,8 +23,7 @@ std::string CommandLine::pathOf(const QString& argument) { return argument.toStd
 
 bool CommandLine::asksForHelp(const QString& argument) { return argument == QLatin1String("/?"); }
 
-void CommandLine::setVariable(const char* name, const QString& argument) {
-    ::_wputenv_s(QString::fromLatin1(name).toStdWString().c_str(), argument.toStdWString().c_str());
-}
+// In UTF-16, as the arguments are.
+QString CommandLine::variable(const char* name) { return qEnvironmentVariable(name); }
 
 }  // namespace freqrelay

@@ -41,10 +41,9 @@ int descriptorsOn(const std::filesystem::path& path) {
 }  // namespace
 
 TEST(FaultInjection, ThePortVanishingAndANewOneAppearing) {
-    RelayRig rig;
-    const auto link = rig.folder() / "radio";
+    RelayRig rig{true};
+    const auto link = rig.radioLink();
     std::filesystem::create_symlink(rig.pty.slavePath(), link);
-    ScopedPort1 mapped(link.string());
     rig.writeFile("14250000");
     std::unique_ptr<PseudoTerminal> replacement;
     std::string onReplacement;

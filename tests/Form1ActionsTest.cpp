@@ -80,9 +80,8 @@ TEST(Form1Actions, ReSendSoonAfterACommandKeepsThePaceAndClicksMeanwhileAreMerge
 }
 
 TEST(Form1Actions, ReSendWithThePortAbsentReportsItAndRelayingGoesOn) {
-    RelayRig rig;
-    const auto link = rig.folder() / "radio";
-    ScopedPort1 mapped(link.string());
+    RelayRig rig{true};
+    const auto link = rig.radioLink();
     ASSERT_TRUE(rig.run({rig.idle(300ms), click(Command2(rig.form)), rig.then([&] {
                              EXPECT_FALSE(rig.MSComm1.portOpen());
                              // Out is drawn as not sent, with the line's reason.

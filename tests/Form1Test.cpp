@@ -191,9 +191,8 @@ TEST(Form1Relay, SomethingOtherThanARegularFileIsWaitedOut) {
 }
 
 TEST(Form1Relay, APortAbsentWhenAChangeArrivesIsRetriedAndSendsOnce) {
-    RelayRig rig;
-    const auto link = rig.folder() / "radio";
-    ScopedPort1 mapped(link.string());
+    RelayRig rig{true};
+    const auto link = rig.radioLink();
     rig.writeFile("14250000");
     ASSERT_TRUE(rig.run({rig.idle(800ms), rig.then([&] {
                              EXPECT_EQ(text2(rig.form), "1425000");

@@ -1,5 +1,5 @@
-// Holds serial port 1 open, as another program would, until its standard
-// input closes. Prints "held" once the port is open.
+// Holds the serial port its argument names open, as another program would,
+// until its standard input closes. Prints "held" once the port is open.
 #include "core/RelayFailure.h"
 #include "links/QtSerialControl.h"
 
@@ -9,7 +9,10 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    freqrelay::QtSerialControl control;
+    if (argc != 2) {
+        return 2;
+    }
+    freqrelay::QtSerialControl control{argv[1]};
     try {
         control.setPortOpen(true);
     } catch (const freqrelay::RelayFailure& failure) {

@@ -1,6 +1,5 @@
 #include "LineSpy.h"
 #include "PseudoTerminal.h"
-#include "ScopedPort1.h"
 #include "core/RelayFailure.h"
 #include "links/QtSerialControl.h"
 #include "links/SerialLink.h"
@@ -39,8 +38,7 @@ protected:
     }
 
     PseudoTerminal pty;
-    ScopedPort1 port1{pty.slavePath()};
-    QtSerialControl control{200ms};
+    QtSerialControl control{pty.slavePath(), 200ms};
 };
 
 TEST_F(QtSerialControlOnPty, PutsExactlyTheFiveBytesOnTheLine) {
@@ -103,16 +101,16 @@ TEST_F(QtSerialControlOnPty, AnAbsentDeviceFailsAtTheOpeningUntilItAppears) {
     // A name that is no valid UTF-8 still leads to its device.
     const auto link = folder / "radio\xff";
     std::filesystem::remove(link);
-    ScopedPort1 absent(link.string());
+    QtSerialControl absent{link.string()};
 
-    SerialLink sending(control);
+    SerialLink sending(absent);
     const Command command = encode("14250000").command;
     std::optional<StepFailure> failure;
     sending.send(command, [&](const Sending& ended) { failure = ended.failure; });
     ASSERT_TRUE(failure) << "opening an absent device must fail";
     EXPECT_EQ(failure->step, "opening the port");
     EXPECT_NE(failure->reason.find(link.string()), std::string::npos) << failure->reason;
-    EXPECT_FALSE(control.portOpen());
+    EXPECT_FALSE(absent.portOpen());
 
     std::filesystem::create_symlink(pty.slavePath(), link);
     sending.send(command, [](const Sending& ended) { EXPECT_FALSE(ended.failure); });
@@ -125,11 +123,11 @@ TEST_F(QtSerialControlOnPty, APathThatIsNoSerialPortFailsToOpenSayingSo) {
     const auto file = std::filesystem::temp_directory_path() / ("freqrelay-not-a-port-" + std::to_string(::getpid()));
     std::ofstream{file};
     for (const std::string& path : {std::string("/dev/null"), file.string()}) {
-        ScopedPort1 port(path);
+        QtSerialControl port{path};
         try {
-            control.setPortOpen(true);
+            port.setPortOpen(true);
             ADD_FAILURE() << path << " opened as a serial port";
-            control.forceClose();
+            port.forceClose();
         } catch (const RelayFailure& failure) {
             EXPECT_EQ(failure.what(), path + ": not a serial port (" + std::strerror(ENOTTY) + ")");
         }
@@ -166,10 +164,9 @@ TEST_F(QtSerialControlOnPty, APortLostDuringTheWriteIsLetGoOfSoThatItOpensAfresh
     EXPECT_FALSE(control.portOpen());
 
     PseudoTerminal replacement;
-    ScopedPort1 remapped(replacement.slavePath());
-    open();
-    control.setOutput("\x00\x50\x42\x01\x0A"s);
-    control.setPortOpen(false);
+    QtSerialControl remapped{replacement.slavePath()};
+    SerialLink(remapped).sendWhole(encode("14250000").command,
+                                   [](const Sending& sending) { EXPECT_FALSE(sending.failure); });
     EXPECT_EQ(hexBytes(replacement.read(5, 1s)), "00 50 42 01 0A");
 }
 
@@ -199,13 +196,10 @@ TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpenAlsoWhenTheOtherWasGivenALinkTo
     std::filesystem::create_directories(folder);
     const auto link = folder / "radio";
     std::filesystem::create_symlink(pty.slavePath(), link);
-    // The other holds port 1, the device, or port 2, mapped to the link.
-    ASSERT_EQ(::setenv("FREQRELAY_PORT2", link.c_str(), 1), 0);
-    for (const std::int16_t port : {1, 2}) {
-        const std::string given = port == 1 ? pty.slavePath() : link.string();
+    // The other was given the device, or the link.
+    for (const std::string& given : {pty.slavePath(), link.string()}) {
         SCOPED_TRACE(given);
-        QtSerialControl other;
-        other.setCommPort(port);
+        QtSerialControl other{given};
         other.setPortOpen(true);
         EXPECT_EQ(other.device(), given);
         try {
@@ -219,7 +213,6 @@ TEST_F(QtSerialControlOnPty, ABusyPortFailsToOpenAlsoWhenTheOtherWasGivenALinkTo
         EXPECT_NO_THROW(control.setPortOpen(true));
         control.forceClose();
     }
-    ::unsetenv("FREQRELAY_PORT2");
     std::filesystem::remove_all(folder);
 }
 
@@ -327,7 +320,7 @@ TEST_F(QtSerialControlOnPty, ALockFileOfAnotherLivingProgramIsLeftAndThePortFail
     };
     for (const auto& lockCase : cases) {
         SCOPED_TRACE(lockCase.name);
-        ScopedPort1 port(lockCase.throughLink ? link.string() : pty.slavePath());
+        QtSerialControl control{lockCase.throughLink ? link.string() : pty.slavePath()};
         std::optional<LockFile> lock;
         lock.emplace("/tmp/LCK.." + device, lockCase.text);
         if (lockCase.holds) {

@@ -27,15 +27,16 @@ std::filesystem::path makeFolder() {
 
 }  // namespace
 
-RelayRig::RelayRig() : folder_(makeFolder()), previousFolder_(std::filesystem::current_path()) {
-    ::setenv("FREQRELAY_PORT1", pty.slavePath().c_str(), 1);
+RelayRig::RelayRig(bool portThroughLink)
+    : folder_(makeFolder()),
+      previousFolder_(std::filesystem::current_path()),
+      MSComm1(portThroughLink ? radioLink().string() : pty.slavePath()) {
     std::filesystem::current_path(folder_);
 }
 
 RelayRig::~RelayRig() {
     std::filesystem::current_path(previousFolder_);
     std::filesystem::remove_all(folder_);
-    ::unsetenv("FREQRELAY_PORT1");
 }
 
 bool RelayRig::run(std::vector<Action> scenario, std::chrono::milliseconds limit, bool quitAtEnd) {
@@ -198,10 +199,7 @@ void relayThroughAStoppedRigctld(int runs) {
 }
 
 bool startPortHolder(QProcess& holder, const std::string& device) {
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("FREQRELAY_PORT1", QString::fromStdString(device));
-    holder.setProcessEnvironment(environment);
-    holder.start(FREQRELAY_PORT_HOLDER, {});
+    holder.start(FREQRELAY_PORT_HOLDER, {QString::fromStdString(device)});
     return holder.waitForReadyRead(5000) && holder.readLine().trimmed() == "held";
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "PseudoTerminal.h"
-#include "ScopedPort1.h"
 #include "links/QtSerialControl.h"
 #include "links/SerialLink.h"
 #include "ui/Form1.h"
@@ -20,7 +19,8 @@
 #include <vector>
 
 // The real window, relaying a file in a temporary working directory to a
-// pseudo-terminal on port 1. A scenario is a list of actions run from the
+// pseudo-terminal on port 1, or to radioLink() in that directory, a link to
+// the pseudo-terminal that a test makes and removes. A scenario is a list of actions run from the
 // event loop between the relay's steps, as the operator's clicks are; each
 // action returns true when it is done, and the relay is QUIT after the last
 // one.
@@ -28,7 +28,7 @@ class RelayRig {
 public:
     using Action = std::function<bool()>;
 
-    RelayRig();
+    explicit RelayRig(bool portThroughLink = false);
     ~RelayRig();
     RelayRig(const RelayRig&) = delete;
     RelayRig& operator=(const RelayRig&) = delete;
@@ -41,6 +41,7 @@ public:
     void writeFile(const std::string& text) const;
     std::filesystem::path file() const { return folder_ / freqrelay::kFrequencyFile; }
     const std::filesystem::path& folder() const { return folder_; }
+    std::filesystem::path radioLink() const { return folder_ / "radio"; }
 
     // Bytes that reached the line so far, as hex.
     std::string lineHex();
@@ -50,6 +51,11 @@ public:
     Action idle(std::chrono::milliseconds duration);
     Action then(std::function<void()> step);
 
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path previousFolder_;
+
+public:
     PseudoTerminal pty;
     freqrelay::QtSerialControl MSComm1;
     freqrelay::SerialLink link{MSComm1};
@@ -57,8 +63,6 @@ public:
     freqrelay::Form1 form{relay};
 
 private:
-    std::filesystem::path folder_;
-    std::filesystem::path previousFolder_;
     std::string line_;
 };
 

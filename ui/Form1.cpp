@@ -86,12 +86,14 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
             describeOut(false, readable("Not sent: " + failure.reason + "."));
         }
     });
-    connect(&relay_, &Relay::cleared, this, [this](const Episodes::Ended& episode) {
-        // Out turns normal only once its command is on the line.
+    // Out turns normal only once its command is on the line.
+    const auto fileWorks = [this](const Episodes::Ended& episode) {
         if (episode.failure.area == StepArea::File && !episode.failure.quitting) {
             Text1->setToolTip({});
         }
-    });
+    };
+    connect(&relay_, &Relay::cleared, this, fileWorks);
+    connect(&relay_, &Relay::abandoned, this, fileWorks);
     connect(&relay_, &Relay::reSendFailed, this, [this](const std::string& reason) {
         const QString line = readable("ReSend failed: " + reason);
         Print(line);

@@ -2,15 +2,11 @@
 
 #include "core/PathIdentity.h"
 #include "links/PortDevice.h"
-#include "links/QtSerialControl.h"
-#include "links/RigctldLink.h"
-#include "links/SerialLink.h"
-#include "relay/Relay.h"
-#include "relay/RelayLog.h"
 #include "system/CommandLine.h"
 #include "system/Console.h"
 #include "system/DisplayProbe.h"
 #include "system/LogOutput.h"
+#include "system/LogText.h"
 #include "system/QuitSignals.h"
 #include "system/RunningMark.h"
 #include "ui/PortList.h"
@@ -37,22 +33,18 @@ QString usage(const QCommandLineParser& parser) {
 
 }  // namespace
 
-std::optional<int> Options::take(int argc, char** argv) {
-    Console::claimStandardStreams();
-    // Next, so that a stop in the first milliseconds is a clean one.
-    QuitSignals::install();
+Environment Environment::read() {
+    return {CommandLine::variable(kPortVariable), CommandLine::variable(kRigctldVariable)};
+}
 
-    QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
-    QStringList arguments = CommandLine::arguments(argc, argv);
+Parsed Options::parse(QStringList arguments, const Environment& environment, const StoredSettings& stored) {
     // --rigctld may stand alone, for the variable's address or the default.
-    const QString rigctldVariable = qEnvironmentVariable(kRigctldVariable);
     for (qsizetype at = 1; at < arguments.size(); ++at) {
         if (arguments[at] == QLatin1String("--rigctld") &&
             (at + 1 == arguments.size() || arguments[at + 1].startsWith(QLatin1Char('-')))) {
             arguments[at] +=
                 QLatin1Char('=') +
-                (rigctldVariable.isEmpty() ? QString::fromStdString(RigctldAddress().text()) : rigctldVariable);
+                (environment.rigctld.isEmpty() ? QString::fromStdString(RigctldAddress().text()) : environment.rigctld);
         }
     }
     QCommandLineParser parser;
@@ -65,7 +57,9 @@ std::optional<int> Options::take(int argc, char** argv) {
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Displays help on commandline options."));
     parser.addOption(helpOption);
-    parser.addVersionOption();
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Displays version information."));
+    parser.addOption(versionOption);
     const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
                                         QStringLiteral("Map serial port 1 to DEVICE; wins over FREQRELAY_PORT1."),
                                         QStringLiteral("DEVICE"));
@@ -109,53 +103,91 @@ std::optional<int> Options::take(int argc, char** argv) {
             error = QStringLiteral("--rigctld and --port cannot be used together");
         }
     }
-    // The variable relays to rigctld as the option does, unless --port is given.
-    if (error.isEmpty() && (parser.isSet(rigctldOption) || (!rigctldVariable.isEmpty() && !parser.isSet(portOption)))) {
-        const bool given = parser.isSet(rigctldOption);
-        const QString text = given ? parser.value(rigctldOption) : rigctldVariable;
-        std::string why;
-        rigctld = RigctldAddress::parse(text.toStdString(), why);
-        if (!rigctld) {
-            error = QStringLiteral("%1 %2: %3")
-                        .arg(given ? QStringLiteral("--rigctld") : QLatin1String(kRigctldVariable), text,
-                             QString::fromStdString(why));
-        }
-    }
+    Parsed result;
+    Settings& settings = result.settings;
+    // The link: an option, then a variable (rigctld's before the port's),
+    // then the store (rigctld's before the port's), then port 1's default.
     if (!error.isEmpty()) {
-        print(stderr, QStringLiteral("freqrelay: %1\n\n%2").arg(readable(CommandLine::pathOf(error)), usage(parser)));
-        return 2;
+    } else if (parser.isSet(portOption)) {
+        settings.port = portDevice(CommandLine::pathOf(parser.value(portOption)));
+        settings.linkFrom = "--port";
+    } else if (parser.isSet(rigctldOption) || !environment.rigctld.isEmpty()) {
+        const bool given = parser.isSet(rigctldOption);
+        const QString text = given ? parser.value(rigctldOption) : environment.rigctld;
+        std::string why;
+        settings.rigctld = RigctldAddress::parse(text.toStdString(), why);
+        settings.linkFrom = given ? "--rigctld" : kRigctldVariable;
+        if (!settings.rigctld) {
+            error = QStringLiteral("%1 %2: %3")
+                        .arg(QString::fromStdString(settings.linkFrom), text, QString::fromStdString(why));
+        }
+    } else if (!environment.port1.isEmpty()) {
+        settings.port = portDevice(CommandLine::pathOf(environment.port1));
+        settings.linkFrom = kPortVariable;
+    } else if (stored.rigctld || !stored.port.empty()) {
+        settings.rigctld = stored.rigctld;
+        settings.port = stored.rigctld ? std::string() : portDevice(stored.port);
+        settings.linkFrom = kByStore;
+    } else {
+        settings.port = defaultDevice(1);
     }
-    if (helpAsked) {
-        print(stdout, usage(parser));
-        return 0;
+    const auto take = [&](const QCommandLineOption& option, const std::string& storedValue, std::string& value,
+                          std::string& from) {
+        if (parser.isSet(option)) {
+            value = CommandLine::pathOf(parser.value(option));
+            from = "--" + option.names().last().toStdString();
+        } else if (!storedValue.empty()) {
+            value = storedValue;
+            from = kByStore;
+        }
+    };
+    take(fileOption, stored.file, settings.file, settings.fileFrom);
+    take(logOption, stored.log, settings.log, settings.logFrom);
+    result.quiet = parser.isSet(quietOption);
+    if (!error.isEmpty()) {
+        result.action = Parsed::Action::Refused;
+        result.text = QStringLiteral("freqrelay: %1\n\n%2").arg(readable(CommandLine::pathOf(error)), usage(parser));
+    } else if (helpAsked) {
+        result.action = Parsed::Action::Help;
+        result.text = usage(parser);
+    } else if (parser.isSet(versionOption)) {
+        result.action = Parsed::Action::Version;
+    } else if (parser.isSet(listOption)) {
+        result.action = Parsed::Action::ListPorts;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    return result;
+}
+
+std::optional<int> Options::take(int argc, char** argv) {
+    Console::claimStandardStreams();
+    // Next, so that a stop in the first milliseconds is a clean one.
+    QuitSignals::install();
+
+    QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
+    const Parsed parsed = parse(CommandLine::arguments(argc, argv), Environment::read());
+    switch (parsed.action) {
+    case Parsed::Action::Refused: print(stderr, parsed.text); return 2;
+    case Parsed::Action::Help: print(stdout, parsed.text); return 0;
+    case Parsed::Action::Version:
         print(stdout, QStringLiteral("freqrelay %1\n").arg(QStringLiteral(FREQRELAY_VERSION)));
         return 0;
+    case Parsed::Action::ListPorts: PortList::print(); return 0;
+    case Parsed::Action::Run: break;
     }
-    if (parser.isSet(listOption)) {
-        PortList::print();
-        return 0;
-    }
-    file = parser.isSet(fileOption) ? CommandLine::pathOf(parser.value(fileOption)) : std::string(kFrequencyFile);
+    settings = parsed.settings;
     RunningMark::hold();
     LogOutput::install();
-    mappedBy = rigctld ? (parser.isSet(rigctldOption) ? "--rigctld" : kRigctldVariable) : portMappingSource(1);
-    if (parser.isSet(portOption)) {
-        CommandLine::setVariable("FREQRELAY_PORT1", parser.value(portOption));
-        mappedBy = "--port";
-    }
-    if (parser.isSet(logOption)) {
-        const std::string logFile = CommandLine::pathOf(parser.value(logOption));
+    if (!settings.log.empty()) {
         std::string reason;
-        if (!LogOutput::appendTo(logFile, file, rigctld ? std::string() : devicePathForPort(1), reason)) {
-            Console::write(
-                stderr,
-                QStringLiteral("freqrelay: cannot open the log %1: %2\n").arg(readable(logFile), readable(reason)));
+        if (!LogOutput::appendTo(settings.log, settings.file, settings.rigctld ? std::string() : settings.port,
+                                 reason)) {
+            print(stderr, QStringLiteral("freqrelay: cannot open the log %1: %2\n")
+                              .arg(readable(settings.log), readable(reason)));
             return 2;
         }
     }
-    if (parser.isSet(quietOption)) {
+    if (parsed.quiet) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
     }
 
@@ -175,9 +207,9 @@ std::optional<int> Options::take(int argc, char** argv) {
 bool Options::holdLink() {
     // Named after the link itself, so that every name of one device, as
     // links and spellings give it, leads to one lock.
-    const std::string link = rigctld ? "rigctld " + rigctld->text() : "port 1 (" + devicePathForPort(1) + ")";
-    const QString identity =
-        QString::fromStdString(rigctld ? "rigctld-" + rigctld->text() : "port-" + deviceIdentity(devicePathForPort(1)));
+    const std::string link = settings.linkName();
+    const QString identity = QString::fromStdString(settings.rigctld ? "rigctld-" + settings.rigctld->text()
+                                                                     : "port-" + deviceIdentity(settings.port));
     const QString name =
         QStringLiteral("freqrelay-%1.lock").arg(QString::fromLatin1(QUrl::toPercentEncoding(identity)));
     linkLock_ = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(name));
@@ -198,18 +230,6 @@ bool Options::holdLink() {
     print(stderr, QStringLiteral("freqrelay: another relay (process %1) already relays to %2\n")
                       .arg(QString::number(holder), readable(link)));
     return false;
-}
-
-std::unique_ptr<Link> Options::link(QtSerialControl& port) const {
-    if (rigctld) {
-        return std::make_unique<RigctldLink>(*rigctld);
-    }
-    return std::make_unique<SerialLink>(port);
-}
-
-std::string Options::target() const {
-    const std::string to = rigctld ? "relaying to rigctld " + rigctld->text() : "port 1 is " + devicePathForPort(1);
-    return to + " (" + mappedBy + ")";
 }
 
 void Options::setUpApplication() {

@@ -1,5 +1,4 @@
 #include "core/Paths.h"
-#include "links/QtSerialControl.h"
 #include "relay/RelayLog.h"
 #include "system/QuitSignals.h"
 #include "ui/Form1.h"
@@ -15,12 +14,10 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     Options::setUpApplication();
-    QtSerialControl MSComm1;
     // The event loop serves a signal only after a step's wait on a stalled
     // line: that wait must not hold up the stop.
-    MSComm1.setQuitCheck([] { return QuitSignals::received(); });
-    const auto link = options.link(MSComm1);
-    Relay relay(options.file, *link);
+    const auto link = options.settings.makeLink([] { return QuitSignals::received(); });
+    Relay relay(options.settings.file, *link);
     Form1 form(relay);
     RelayLog::follow(relay);
     // Qt tells of the Windows session's end only this way, and the process
@@ -28,7 +25,7 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
     // A stop asked for by a signal or the console ends the relay as QUIT does.
     QuitSignals::whenReceived(&form, [&form] { form.Command1_Click(); });
-    RelayLog::started(absolutePath(options.file), options.target());
+    RelayLog::started(absolutePath(options.settings.file), options.settings.target());
     form.Form_Load();
     return QApplication::exec();
 }
