@@ -17,6 +17,7 @@
 
 using namespace freqrelay;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -44,6 +45,10 @@ public:
             events.push_back("dropped " + out + ", the file holds " + start);
         });
         QObject::connect(&relay, &Relay::noted, [this](const std::string& what) { events.push_back("noted " + what); });
+        QObject::connect(&relay, &Relay::abandoned, [this](const Episodes::Ended& ended, const std::string& change) {
+            events.push_back("abandoned " + ended.failure.step + ", " + change + ", after " +
+                             std::to_string(ended.tries) + " tries");
+        });
         QObject::connect(&relay, &Relay::textWarning,
                          [this](const std::string&, const std::string& start, const std::string& why) {
                              events.push_back(start + ": " + why);
@@ -431,4 +436,79 @@ TEST(Relay, ARadioMovedByALateLineIsNotSetAgainToAFrequencyTheFileHasLeft) {
     EXPECT_EQ(std::count(after.begin(), after.end(), "F 70500000"), 0) << testing::PrintToString(fake.lines);
     EXPECT_EQ(fake.frequency, 14250000);
     EXPECT_EQ(rig.events.back(), "sent 00 50 42 01 0A 1425000") << testing::PrintToString(rig.events);
+}
+
+// Set up again with another port while a failed opening waits to be
+// repeated: that command goes, the old port is let go of and never used
+// again, its failure ends with its own line, and the file's text, unchanged,
+// goes to the new port at once.
+TEST(Relay, SetUpAgainTheCurrentTextGoesToTheNewLinkAndTheOldOneIsLetGoOf) {
+    RelayOnFakePort rig;
+    rig.port.failing.insert({"PortOpen=1", "PortOpen=1", "PortOpen=1", "PortOpen=1", "PortOpen=1"});
+    rig.write("14250000");
+    RecordingSerialControl newPort;
+    SerialLink newLink{newPort};
+    Settings settings;
+    settings.file = rig.file().string();
+    std::size_t oldCalls = 0;
+    rig.run(1000ms, {{600ms, [&] {
+                          rig.relay.reconfigure(settings, newLink);
+                          oldCalls = rig.port.calls.size();
+                      }}});
+    EXPECT_EQ(rig.port.calls.size(), oldCalls) << "the old port was used after the change";
+    EXPECT_EQ(rig.port.calls.back(), "forceClose");
+    EXPECT_EQ(rig.count("Output"), 0);
+    EXPECT_EQ(newPort.written, std::vector<std::string>{"\x00\x50\x42\x01\x0A"s});
+    ASSERT_EQ(rig.events.size(), 5u);
+    EXPECT_EQ(rig.events[1], "failed opening the port: PortOpen=1 failed");
+    EXPECT_TRUE(rig.events[2].starts_with("abandoned opening the port, the link changed, after ")) << rig.events[2];
+    EXPECT_EQ(rig.events[4], "sent 00 50 42 01 0A 1425000");
+}
+
+// From the port to rigctld and back: each link gets the text of the moment
+// once, and nothing goes to a link the relay has left.
+TEST(Relay, SetUpAgainFromThePortToRigctldAndBack) {
+    FakeRigctld fake;
+    RigctldLink rigctld{RigctldAddress{"127.0.0.1", fake.listen()}};
+    RelayOnFakePort rig;
+    Settings settings;
+    settings.file = rig.file().string();
+    rig.write("7050000");
+    rig.run(1800ms, {{400ms,
+                      [&] {
+                          rig.relay.reconfigure(settings, rigctld);
+                      }},
+                     {900ms,
+                      [&] {
+                          rig.write("3500000");
+                      }},
+                     {1300ms, [&] {
+                          rig.relay.reconfigure(settings, rig.link);
+                      }}});
+    EXPECT_EQ(fake.lines, (std::vector<std::string>{"F 70500000", "F 35000000"}));
+    EXPECT_EQ(rig.port.written, (std::vector<std::string>{"\x00\x00\x05\x07\x0A"s, "\x00\x00\x50\x03\x0A"s}));
+}
+
+// Set up again with another file: the watch follows it at once, and the old
+// one is no longer read.
+TEST(Relay, SetUpAgainWithAnotherFileFollowsItAtOnce) {
+    RelayOnFakePort rig;
+    rig.write("7050000");
+    const auto other = rig.folder / "other";
+    std::ofstream(other) << "3500000";
+    Settings settings;
+    settings.file = other.string();
+    rig.run(1500ms, {{400ms,
+                      [&] {
+                          rig.relay.reconfigure(settings, rig.link);
+                      }},
+                     {800ms,
+                      [&] {
+                          rig.write("14250000");
+                      }},
+                     {1000ms, [&] {
+                          std::ofstream(other) << "1825000";
+                      }}});
+    EXPECT_EQ(rig.port.written,
+              (std::vector<std::string>{"\x00\x00\x05\x07\x0A"s, "\x00\x00\x50\x03\x0A"s, "\x00\x50\x82\x01\x0A"s}));
 }
