@@ -63,83 +63,78 @@ SetupDialog::SetupDialog(const Settings& current, Apply apply, QWidget* parent)
     : QDialog(parent), current_(current), apply_(std::move(apply)) {
     setWindowTitle(QStringLiteral("freqrelay Setup"));
     auto* grid = new QGridLayout(this);
-    const auto label = [this](const char* caption, QWidget* buddy) {
-        auto* made = new QLabel(QString::fromUtf8(caption), this);
-        made->setBuddy(buddy);
-        return made;
-    };
-    const auto reason = [this](const char* name) {
-        auto* made = named(new QLabel(this), name);
-        made->setStyleSheet(QStringLiteral("color: #c00000"));
-        return made;
-    };
-    const auto lock = [this, grid](const char* name, const std::string& from, int row) {
-        auto* made = named(new QLabel(this), name);
-        grid->addWidget(made, row, 3);
-        if (locked(from)) {
-            made->setText(QStringLiteral("set by %1").arg(text(from)));
+    // A row of cells from the left, the last one reaching the right edge.
+    auto put = [grid, row = 0](std::initializer_list<QWidget*> cells) mutable {
+        int column = 0;
+        for (QWidget* cell : cells) {
+            if (cell) {
+                grid->addWidget(cell, row, column, 1, column + 1 == int(cells.size()) ? 4 - column : 1);
+            }
+            ++column;
         }
+        ++row;
+    };
+    const auto caption = [this](const QString& text, QWidget* buddy) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(buddy);
+        return label;
+    };
+    const auto lock = [this](const char* name, const std::string& from) {
+        return named(new QLabel(locked(from) ? QStringLiteral("set by %1").arg(text(from)) : QString(), this), name);
     };
 
     file_ = named(new QLineEdit(text(current.file), this), "file");
     auto* browse = named(new QPushButton(QStringLiteral("&Browse…"), this), "browseFile");
-    fullPath_ = named(new QLabel(this), "fullPath");
-    fileReason_ = reason("fileReason");
-    grid->addWidget(label("Frequency &file:", file_), 0, 0);
-    grid->addWidget(file_, 0, 1);
-    grid->addWidget(browse, 0, 2);
-    lock("fileLock", current.fileFrom, 0);
-    grid->addWidget(fullPath_, 1, 1, 1, 2);
-    grid->addWidget(fileReason_, 2, 1, 1, 3);
+    auto* fullPath = named(new QLabel(this), "fullPath");
+    fileReason_ = named(new QLabel(this), "fileReason");
+    put({caption(QStringLiteral("Frequency &file:"), file_), file_, browse, lock("fileLock", current.fileFrom)});
+    put({nullptr, fullPath});
+    put({nullptr, fileReason_});
     file_->setEnabled(!locked(current.fileFrom));
     browse->setEnabled(file_->isEnabled());
-    const auto showFullPath = [this] {
-        fullPath_->setText(readable(absolutePath(file_->text().toStdString())));
+    const auto showFullPath = [fullPath](const QString& path) {
+        fullPath->setText(readable(absolutePath(path.toStdString())));
     };
-    connect(file_, &QLineEdit::textChanged, this, showFullPath);
-    showFullPath();
-    connect(browse, &QPushButton::clicked, this, [this] {
+    connect(file_, &QLineEdit::textChanged, fullPath, showFullPath);
+    showFullPath(file_->text());
+    connect(browse, &QPushButton::clicked, this, [this, fullPath] {
         // The file need not exist yet: the relay waits for it.
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Frequency file"), fullPath_->text(), {},
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Frequency file"), fullPath->text(), {},
                                                           nullptr, QFileDialog::DontConfirmOverwrite);
         if (!path.isEmpty()) {
             file_->setText(QDir::toNativeSeparators(path));
         }
     });
 
-    serialPort_ = named(new QRadioButton(QStringLiteral("Serial &port:"), this), "serialPort");
+    auto* serialPort = named(new QRadioButton(QStringLiteral("Serial &port:"), this), "serialPort");
     port_ = named(new QComboBox(this), "port");
     port_->setEditable(true);
     port_->setInsertPolicy(QComboBox::NoInsert);
     rigctldChoice_ = named(new QRadioButton(QStringLiteral("&rigctld:"), this), "rigctldChoice");
     rigctld_ = named(new QLineEdit(current.rigctld ? text(current.rigctld->text()) : QString(), this), "rigctld");
     rigctld_->setPlaceholderText(text(RigctldAddress().text()));
-    linkReason_ = reason("linkReason");
-    grid->addWidget(serialPort_, 3, 0);
-    grid->addWidget(port_, 3, 1, 1, 2);
-    lock("linkLock", current.linkFrom, 3);
-    grid->addWidget(rigctldChoice_, 4, 0);
-    grid->addWidget(rigctld_, 4, 1, 1, 2);
-    grid->addWidget(linkReason_, 5, 1, 1, 3);
+    linkReason_ = named(new QLabel(this), "linkReason");
+    put({serialPort, port_, nullptr, lock("linkLock", current.linkFrom)});
+    put({rigctldChoice_, rigctld_});
+    put({nullptr, linkReason_});
     auto* links = new QButtonGroup(this);
-    links->addButton(serialPort_);
+    links->addButton(serialPort);
     links->addButton(rigctldChoice_);
-    (current.rigctld ? rigctldChoice_ : serialPort_)->setChecked(true);
-    const auto choose = [this, linkLocked = locked(current.linkFrom)] {
-        serialPort_->setEnabled(!linkLocked);
+    (current.rigctld ? rigctldChoice_ : serialPort)->setChecked(true);
+    const auto choose = [this, serialPort, linkLocked = locked(current.linkFrom)] {
+        serialPort->setEnabled(!linkLocked);
         rigctldChoice_->setEnabled(!linkLocked);
-        port_->setEnabled(!linkLocked && serialPort_->isChecked());
+        port_->setEnabled(!linkLocked && serialPort->isChecked());
         rigctld_->setEnabled(!linkLocked && rigctldChoice_->isChecked());
     };
     connect(links, &QButtonGroup::idToggled, this, choose);
     choose();
     // The choice's key goes on to its field, selected to be typed over.
-    connect(serialPort_, &QRadioButton::clicked, port_, [this] { port_->setFocus(Qt::ShortcutFocusReason); });
+    connect(serialPort, &QRadioButton::clicked, port_, [this] { port_->setFocus(Qt::ShortcutFocusReason); });
     connect(rigctldChoice_, &QRadioButton::clicked, rigctld_, [this] { rigctld_->setFocus(Qt::ShortcutFocusReason); });
     listPorts();
-    const int listed = port_->findData(text(current.port));
-    port_->setCurrentIndex(listed);
-    if (listed < 0) {
+    port_->setCurrentIndex(port_->findData(text(current.port)));
+    if (port_->currentIndex() < 0) {
         port_->setEditText(text(current.port));  // a pseudo-terminal, a link: not listed, still the port
     }
     auto* relist = new QTimer(this);
@@ -149,16 +144,13 @@ SetupDialog::SetupDialog(const Settings& current, Apply apply, QWidget* parent)
     log_ = named(new QLineEdit(text(current.log), this), "log");
     log_->setPlaceholderText(QStringLiteral("none"));
     log_->setEnabled(!locked(current.logFrom));
-    logReason_ = reason("logReason");
-    grid->addWidget(label("&Log file:", log_), 6, 0);
-    grid->addWidget(log_, 6, 1, 1, 2);
-    lock("logLock", current.logFrom, 6);
-    grid->addWidget(logReason_, 7, 1, 1, 3);
+    logReason_ = named(new QLabel(this), "logReason");
+    put({caption(QStringLiteral("&Log file:"), log_), log_, nullptr, lock("logLock", current.logFrom)});
+    put({nullptr, logReason_});
 
     auto* test = named(new QPushButton(QStringLiteral("&Test"), this), "test");
     testResult_ = named(new QLabel(this), "testResult");
-    grid->addWidget(test, 8, 0);
-    grid->addWidget(testResult_, 8, 1, 1, 3);
+    put({test, testResult_});
     connect(test, &QPushButton::clicked, this, &SetupDialog::test);
 
     // Enter anywhere is OK, never Browse or Test.
@@ -166,7 +158,7 @@ SetupDialog::SetupDialog(const Settings& current, Apply apply, QWidget* parent)
     test->setAutoDefault(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    grid->addWidget(buttons, 9, 0, 1, 4);
+    put({buttons});
     connect(buttons, &QDialogButtonBox::accepted, this, &SetupDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SetupDialog::reject);
 }
@@ -192,7 +184,7 @@ void SetupDialog::accept() {
 
 std::optional<Settings> SetupDialog::chosen() {
     Settings settings = current_;
-    QString fileWhy, linkWhy, logWhy;
+    QString fileWhy;
     if (!locked(current_.fileFrom)) {
         settings.file = file_->text().toStdString();
         settings.fileFrom = kByStore;
@@ -200,48 +192,45 @@ std::optional<Settings> SetupDialog::chosen() {
                   : namesADevice(settings.file) ? QStringLiteral("names a device, not a file")
                                                 : missingFolder(settings.file);
     }
-    if (!locked(current_.linkFrom)) {
-        settings.linkFrom = kByStore;
-        settings.port.clear();
-        settings.rigctld.reset();
-        if (rigctldChoice_->isChecked()) {
-            std::string why;
-            settings.rigctld = RigctldAddress::parse(rigctld_->text().trimmed().toStdString(), why);
-            linkWhy = text(why);
-        } else {
-            settings.port = chosenPort();
-            linkWhy = settings.port.empty() ? QStringLiteral("a port is needed")
-                      : PortList::exists(settings.port)
-                          ? QString()
-                          : QStringLiteral("%1: no such port").arg(readable(settings.port));
-        }
-    }
+    const QString linkWhy = chooseLink(settings);
     if (!locked(current_.logFrom)) {
         settings.log = log_->text().toStdString();
         settings.logFrom = kByStore;
     }
-    // A log set by an option is checked too: the file or the port may have changed under it.
+    // A log an option set is checked too: the file or the port may have moved onto it.
+    QString logWhy;
     if (!settings.log.empty()) {
         logWhy = locked(current_.logFrom) ? QString() : missingFolder(settings.log);
         if (logWhy.isEmpty()) {
-            logWhy =
-                readable(refusedLog(settings.log, settings.file, settings.rigctld ? std::string() : settings.port));
+            logWhy = readable(refusedLog(settings.log, settings.file, settings.rigctld ? "" : settings.port));
         }
     }
     fileReason_->setText(fileWhy);
     linkReason_->setText(linkWhy);
     logReason_->setText(logWhy);
-    if (!fileWhy.isEmpty() || !linkWhy.isEmpty() || !logWhy.isEmpty()) {
-        return std::nullopt;
-    }
-    return settings;
+    return fileWhy.isEmpty() && linkWhy.isEmpty() && logWhy.isEmpty() ? std::optional(settings) : std::nullopt;
 }
 
-std::string SetupDialog::chosenPort() const {
+QString SetupDialog::chooseLink(Settings& settings) const {
+    if (locked(current_.linkFrom)) {
+        return {};
+    }
+    settings.linkFrom = kByStore;
+    settings.port.clear();
+    std::string why;
+    settings.rigctld = rigctldChoice_->isChecked()
+                           ? RigctldAddress::parse(rigctld_->text().trimmed().toStdString(), why)
+                           : std::nullopt;
+    if (rigctldChoice_->isChecked()) {
+        return text(why);
+    }
     // A listed port's text tells more than its name: the name is stored.
     const int listed = port_->findText(port_->currentText());
     const QString name = listed >= 0 ? port_->itemData(listed).toString() : port_->currentText().trimmed();
-    return name.isEmpty() ? std::string() : portDevice(name.toStdString());
+    settings.port = name.isEmpty() ? std::string() : portDevice(name.toStdString());
+    return name.isEmpty()                    ? QStringLiteral("a port is needed")
+           : PortList::exists(settings.port) ? QString()
+                                             : QStringLiteral("%1: no such port").arg(readable(settings.port));
 }
 
 void SetupDialog::listPorts() {
@@ -250,12 +239,8 @@ void SetupDialog::listPorts() {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString stable = PortList::stableNameOf(info);
         names << (stable.isEmpty() ? PortList::nameOf(info) : stable);
-        QStringList about;
-        for (const QString& part : {info.description(), info.manufacturer(), info.serialNumber()}) {
-            if (!part.isEmpty()) {
-                about << part;
-            }
-        }
+        QStringList about{info.description(), info.manufacturer(), info.serialNumber()};
+        about.removeAll(QString());
         texts << (about.isEmpty() ? names.last()
                                   : QStringLiteral("%1 (%2)").arg(names.last(), about.join(QStringLiteral(", "))));
     }
@@ -276,29 +261,27 @@ void SetupDialog::listPorts() {
 }
 
 void SetupDialog::test() {
-    qDeleteAll(findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly));  // an earlier test's answer is no longer asked
-    if (rigctldChoice_->isChecked()) {
-        std::string why;
-        const auto address = RigctldAddress::parse(rigctld_->text().trimmed().toStdString(), why);
-        if (address) {
-            testRigctld(*address);
-        } else {
-            testResult_->setText(text(why));
+    qDeleteAll(findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly));  // an earlier test's answer is not awaited
+    Settings link = current_;
+    if (const QString why = chooseLink(link); !why.isEmpty()) {
+        testResult_->setText(why);
+    } else if (link.rigctld) {
+        ask(*link.rigctld);
+    } else {
+        try {
+            QtSerialControl control(link.port);
+            control.setSettings(SerialLink::kLineSettings);
+            control.setPortOpen(true);
+            control.setPortOpen(false);
+            testResult_->setText(QStringLiteral("opened"));
+        } catch (const RelayFailure& failure) {
+            testResult_->setText(readable(failure.what()));
         }
-        return;
-    }
-    try {
-        QtSerialControl control(chosenPort());
-        control.setSettings(SerialLink::kLineSettings);
-        control.setPortOpen(true);
-        control.setPortOpen(false);
-        testResult_->setText(QStringLiteral("opened"));
-    } catch (const RelayFailure& failure) {
-        testResult_->setText(readable(failure.what()));
     }
 }
 
-void SetupDialog::testRigctld(const RigctldAddress& address) {
+// Asks rigctld for the radio's frequency, from the event loop, giving up after a while.
+void SetupDialog::ask(const RigctldAddress& address) {
     testResult_->setText(QStringLiteral("asking rigctld %1…").arg(text(address.text())));
     auto* socket = new QTcpSocket(this);
     const auto finish = [this, socket, name = text(address.text())](const QString& result) {

@@ -34,17 +34,16 @@ public:
 private:
     // The settings the fields hold, or none, with each refusal beside its field.
     std::optional<Settings> chosen();
-    std::string chosenPort() const;
+    // The link the fields choose, put in `settings`; why it is refused, or "".
+    QString chooseLink(Settings& settings) const;
     // Lists the system's ports again when they have changed, keeping the text.
     void listPorts();
     void test();
-    void testRigctld(const RigctldAddress& address);
+    void ask(const RigctldAddress& address);
 
     Settings current_;
     Apply apply_;
     QLineEdit* file_ = nullptr;
-    QLabel* fullPath_ = nullptr;
-    QRadioButton* serialPort_ = nullptr;
     QComboBox* port_ = nullptr;
     QRadioButton* rigctldChoice_ = nullptr;
     QLineEdit* rigctld_ = nullptr;
