@@ -215,6 +215,7 @@ TEST(SetupDialog, ARefusedValueIsToldBesideItsFieldAndNothingIsApplied) {
         const char* name;
         std::function<QString(DialogRig&)> enter;  // the expected reason
         const char* reason;
+        std::function<void(Settings&)> before = {};
     } cases[] = {
         {"a port that does not exist",
          [&](DialogRig& rig) {
@@ -273,10 +274,20 @@ TEST(SetupDialog, ARefusedValueIsToldBesideItsFieldAndNothingIsApplied) {
              return QString::fromLatin1(kLogIsPort1);
          },
          "logReason"},
+        {"the frequency file moved onto the log an option set",
+         [&](DialogRig& rig) {
+             setText(rig, "file", QString::fromStdString(rig.current.log));
+             return QString::fromLatin1(refusedLog(rig.current.log, rig.current.log, {}));
+         },
+         "logReason",
+         [](Settings& current) {
+             current.log = current.file + ".log";
+             current.logFrom = "--log";
+         }},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
-        DialogRig rig;
+        DialogRig rig(each.before);
         const QString expected = each.enter(rig);
         rig.press(Qt::Key_Return);
         EXPECT_TRUE(rig.applied.empty());
