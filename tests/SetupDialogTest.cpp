@@ -108,7 +108,7 @@ TEST(SetupDialog, TheKeysOfTheFieldsGoToThem) {
 
 TEST(SetupDialog, ChoosingAPortByTheKeyboardAppliesItOnEnter) {
     DialogRig rig([](Settings& current) {
-        current.port = "/dev/ttyS9";  // typed over, never opened
+        current.port = path(kNoSuchPort);  // typed over
         current.rigctld = RigctldAddress{};
         current.linkFrom = kByStore;
     });
@@ -170,7 +170,7 @@ TEST(SetupDialog, APartSetByAnOptionOrAVariableStaysAsItWas) {
         {"FREQRELAY_PORT1",
          &Settings::linkFrom,
          &Settings::port,
-         "/dev/ttyS9",
+         "/dev/freqrelay-other-port",
          {"serialPort", "rigctldChoice", "port", "rigctld"},
          "linkLock"},
         {"--file",
