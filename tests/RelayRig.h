@@ -103,7 +103,8 @@ private:
 };
 
 // Starts the real program (or `starter`, which starts it) offscreen in
-// `folder`, with port 1 mapped to `port` through the environment, and its
+// `folder`, with port 1 mapped to `port` through the environment (unless it
+// is ""), and its
 // temporary files (its lock on the link) and its stored settings (in
 // `folder`/config) in `folder` too.
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
