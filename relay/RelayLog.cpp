@@ -19,9 +19,10 @@ QString seconds(std::chrono::steady_clock::duration lasted) {
 
 }  // namespace
 
-void RelayLog::started(const std::string& file, const std::string& target) {
-    qCInfo(relayLog).noquote() << QStringLiteral("freqrelay %1 polling %2; %3")
-                                      .arg(QCoreApplication::applicationVersion(), q(file), q(target));
+void RelayLog::started(const std::string& file, const std::string& target, bool again) {
+    const QString who = again ? QStringLiteral("set up anew:")
+                              : QStringLiteral("freqrelay ") + QCoreApplication::applicationVersion();
+    qCInfo(relayLog).noquote() << QStringLiteral("%1 polling %2; %3").arg(who, q(file), q(target));
 }
 
 void RelayLog::follow(const Relay& relay) {

@@ -13,8 +13,9 @@ class Relay;
 // are warnings, the rest information, which --quiet hides.
 class RelayLog {
 public:
-    // The first line: version, the polled file, and where commands go.
-    static void started(const std::string& file, const std::string& target);
+    // The first line: version, the polled file, and where commands go; or,
+    // `again`, the line for a relay set up anew while it runs.
+    static void started(const std::string& file, const std::string& target, bool again = false);
     // Tells from now on what `relay` does.
     static void follow(const Relay& relay);
 };

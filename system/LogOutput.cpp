@@ -11,11 +11,13 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace freqrelay {
 
@@ -23,10 +25,10 @@ namespace {
 
 QtMessageHandler systemHandler = nullptr;
 
-// The --log file. Its own failures (a full disk, a FIFO's reader gone) are
-// told once when they start and once when writing works again.
+// The --log file, or none. Its own failures (a full disk, a FIFO's reader
+// gone) are told once when they start and once when writing works again.
 struct LogFileOutput {
-    LogFile file;
+    std::unique_ptr<LogFile> file;
     std::string name;  // its absolute path, as its failures name it
     std::mutex mutex;
     bool failing = false;
@@ -34,8 +36,9 @@ struct LogFileOutput {
     std::string reason;
     std::chrono::steady_clock::time_point since;
 };
-// Never destroyed: Qt may log while the program's static objects are.
-LogFileOutput* logFile = nullptr;
+// Made at the first log file and never destroyed: Qt may log while the
+// program's static objects are, and from other threads.
+std::atomic<LogFileOutput*> logFile = nullptr;
 
 QMessageLogContext relayContext() { return QMessageLogContext(nullptr, 0, nullptr, relayLog().categoryName()); }
 
@@ -61,6 +64,9 @@ std::string dated(const QString& line) {
 void appendToLogFile(LogFileOutput& log, const QString& line) {
     const std::lock_guard<std::mutex> lock(log.mutex);
     std::string reason;
+    if (!log.file) {
+        return;
+    }
     if (log.failing) {
         const QString lost = log.lostLines == 1 ? QStringLiteral("1 line was lost")
                                                 : QStringLiteral("%1 lines were lost").arg(log.lostLines);
@@ -69,7 +75,7 @@ void appendToLogFile(LogFileOutput& log, const QString& line) {
                 .arg(readable(log.name))
                 .arg(std::chrono::duration<double>(std::chrono::steady_clock::now() - log.since).count(), 0, 'f', 1)
                 .arg(lost, readable(log.reason));
-        if (!log.file.append(dated(qFormatLogMessage(QtWarningMsg, relayContext(), worksAgain)), reason)) {
+        if (!log.file->append(dated(qFormatLogMessage(QtWarningMsg, relayContext(), worksAgain)), reason)) {
             ++log.lostLines;
             log.reason = reason;
             return;
@@ -77,7 +83,7 @@ void appendToLogFile(LogFileOutput& log, const QString& line) {
         log.failing = false;
         tellOnStandardError(worksAgain);
     }
-    if (!log.file.append(dated(line), reason)) {
+    if (!log.file->append(dated(line), reason)) {
         if (!log.failing) {
             log.failing = true;
             log.lostLines = 0;
@@ -97,8 +103,8 @@ bool isRelayLine(const QMessageLogContext& context) {
 }
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (logFile != nullptr && isRelayLine(context)) {
-        appendToLogFile(*logFile, qFormatLogMessage(type, context, message));
+    if (LogFileOutput* log = logFile.load(); log != nullptr && isRelayLine(context)) {
+        appendToLogFile(*log, qFormatLogMessage(type, context, message));
     }
     Console::writeLog(type, context, message, systemHandler);
 }
@@ -107,13 +113,21 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 
 bool LogOutput::appendTo(const std::string& path, const std::string& frequencyFile, const std::string& port1,
                          std::string& reason) {
-    auto log = std::make_unique<LogFileOutput>();
-    if (!log->file.open(path, frequencyFile, port1, reason)) {
-        return false;
+    std::unique_ptr<LogFile> file;
+    if (!path.empty()) {
+        file = std::make_unique<LogFile>();
+        if (!file->open(path, frequencyFile, port1, reason)) {
+            return false;
+        }
     }
-    log->name = absolutePath(path);
-    // Set once, before any thread but this one logs.
-    logFile = log.release();
+    if (logFile.load() == nullptr) {
+        logFile = new LogFileOutput;
+    }
+    LogFileOutput& log = *logFile.load();
+    const std::lock_guard<std::mutex> lock(log.mutex);
+    log.file = std::move(file);
+    log.name = absolutePath(path);
+    log.failing = false;
     return true;
 }
 

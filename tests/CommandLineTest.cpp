@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 // The real program's command line.
@@ -229,4 +230,50 @@ TEST(CommandLine, ASecondRelayForTheSameRigctldEndsWithStatusThree) {
         program->terminate();
         EXPECT_TRUE(program->waitForFinished(5000));
     }
+}
+
+// The stored port is used when nothing else names one; --port wins and
+// leaves the store as it was; a store that cannot be read is told, not
+// used, and left as it is.
+TEST(CommandLine, AStoredPortIsUsedWithoutOptionsAndAnOptionOrAGarbledStoreLeavesItAsItIs) {
+    PseudoTerminal stored;
+    PseudoTerminal chosen;
+    RelayRig rig;
+    rig.writeFile("14250000");
+    const auto store = rig.folder() / "config" / "freqrelay" / "freqrelay.conf";
+    std::filesystem::create_directories(store.parent_path());
+    const std::string storeText = "[General]\nport=" + stored.slavePath() + "\n";
+    std::ofstream(store) << storeText;
+    const auto storeNow = [&store] {
+        std::ostringstream text;
+        text << std::ifstream(store).rdbuf();
+        return text.str();
+    };
+    const struct {
+        QStringList arguments;
+        std::string environment;  // FREQRELAY_PORT1
+        const char* garbage;      // written over the store first
+        PseudoTerminal* reached;
+        const char* told;
+    } cases[] = {
+        {{}, "", nullptr, &stored, "(the stored settings)"},
+        {{"--port", QString::fromStdString(chosen.slavePath())}, "", nullptr, &chosen, "(--port)"},
+        {{}, chosen.slavePath(), "[General\nport=", &chosen, "cannot be read; what it holds is not used"},
+    };
+    for (const auto& named : cases) {
+        SCOPED_TRACE(named.told);
+        if (named.garbage != nullptr) {
+            std::ofstream(store) << named.garbage;
+        }
+        const std::string before = storeNow();
+        QProcess program;
+        startRelayProgram(program, rig.folder(), named.environment, named.arguments);
+        EXPECT_EQ(hexBytes(named.reached->read(5, 10s)), "00 50 42 01 0A");
+        LogLines log(program);
+        EXPECT_TRUE(log.waitFor({named.told}, 5s)) << log.all().toStdString();
+        program.terminate();
+        EXPECT_TRUE(program.waitForFinished(5000));
+        EXPECT_EQ(storeNow(), before);
+    }
+    EXPECT_EQ(stored.read(1, 0ms) + chosen.read(1, 0ms), "");
 }

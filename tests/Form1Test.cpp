@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -54,10 +55,12 @@ TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
     EXPECT_EQ(Text2(form)->geometry(), QRect(80, 96, 185, 41));
     EXPECT_EQ(Command1(form)->geometry(), QRect(208, 8, 49, 33));
     EXPECT_EQ(Command2(form)->geometry(), QRect(80, 8, 65, 33));
+    EXPECT_EQ(Command3(form)->geometry(), QRect(8, 8, 65, 33));
     EXPECT_EQ(Label1(form)->geometry(), QRect(32, 56, 33, 25));
     EXPECT_EQ(Label2(form)->geometry(), QRect(32, 104, 41, 25));
     EXPECT_EQ(Command1(form)->text(), "QUIT");
     EXPECT_EQ(Command2(form)->text(), "ReSend");
+    EXPECT_EQ(Command3(form)->text(), "&Setup\u2026");
     EXPECT_EQ(Label1(form)->text(), "In");
     EXPECT_EQ(Label2(form)->text(), "Out");
     EXPECT_EQ(Label1(form)->buddy(), Text1(form));
@@ -69,7 +72,7 @@ TEST(Form1Window, HasTheControlsWhereTheOperatorExpectsThem) {
     EXPECT_EQ(static_cast<int>(form.printedLines().size()), 0);
 }
 
-TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSend) {
+TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSendToSetup) {
     IdleRelay idle;
     Form1 form(idle.relay);
     EXPECT_EQ(Text1(form)->nextInFocusChain(), Command1(form));
@@ -79,6 +82,26 @@ TEST(Form1Window, TabOrderRunsFromInToQuitToOutToReSend) {
         afterOut = afterOut->nextInFocusChain();
     }
     EXPECT_EQ(afterOut, Command2(form));
+    EXPECT_EQ(Command2(form)->nextInFocusChain(), Command3(form));
+}
+
+// Alt+S, as a click does, opens the Setup dialog; not once the relay has
+// ended.
+TEST(Form1Window, AltSOpensTheSetupAsAClickDoes) {
+    IdleRelay idle;
+    Form1 form(idle.relay);
+    int opened = 0;
+    form.setSetUp([&opened] { ++opened; });
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&opened] { return opened == 1; }, 2000));
+    QTest::mouseClick(Command3(form), Qt::LeftButton);
+    EXPECT_EQ(opened, 2);
+    idle.relay.quit();
+    QTest::mouseClick(Command3(form), Qt::LeftButton);
+    EXPECT_EQ(opened, 2);
 }
 
 TEST(Form1Window, PrintedLinesMoveThePrintPositionAndSurviveARepaint) {

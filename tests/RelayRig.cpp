@@ -151,10 +151,16 @@ void startRelayProgram(QProcess& program, const std::filesystem::path& folder, c
                        const QStringList& arguments, const QString& starter) {
     program.setWorkingDirectory(QString::fromStdString(folder.string()));
     auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("FREQRELAY_PORT1", QString::fromStdString(port));
+    environment.remove("FREQRELAY_PORT1");
+    if (!port.empty()) {
+        environment.insert("FREQRELAY_PORT1", QString::fromStdString(port));
+    }
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    // Its lock on the link is kept there: no test meets another's.
+    // Its lock on the link and its stored settings are kept there: no test
+    // meets another's, nor the user's own settings.
     environment.insert("TMPDIR", QString::fromStdString(folder.string()));
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString((folder / "config").string()));
+    environment.insert("XDG_CONFIG_DIRS", QString::fromStdString((folder / "config-system").string()));
     program.setProcessEnvironment(environment);
     program.start(starter, arguments);
 }

@@ -74,6 +74,7 @@ inline QLabel* Label1(freqrelay::Form1& form) { return form.findChild<QLabel*>("
 inline QLabel* Label2(freqrelay::Form1& form) { return form.findChild<QLabel*>("Label2"); }
 inline QPushButton* Command1(freqrelay::Form1& form) { return form.findChild<QPushButton*>("Command1"); }
 inline QPushButton* Command2(freqrelay::Form1& form) { return form.findChild<QPushButton*>("Command2"); }
+inline QPushButton* Command3(freqrelay::Form1& form) { return form.findChild<QPushButton*>("Command3"); }
 // Whether Out is drawn as not sent (in red).
 inline bool outDrawnNotSent(freqrelay::Form1& form) {
     return Text2(form)->palette().color(QPalette::Text) != form.palette().color(QPalette::Text);
@@ -102,8 +103,10 @@ private:
 };
 
 // Starts the real program (or `starter`, which starts it) offscreen in
-// `folder`, with port 1 mapped to `port` through the environment, and its
-// temporary files (its lock on the link) in `folder` too.
+// `folder`, with port 1 mapped to `port` through the environment (unless it
+// is ""), and its
+// temporary files (its lock on the link) and its stored settings (in
+// `folder`/config) in `folder` too.
 void startRelayProgram(QProcess& program, const std::filesystem::path& folder, const std::string& port,
                        const QStringList& arguments = {}, const QString& starter = FREQRELAY_PROGRAM);
 

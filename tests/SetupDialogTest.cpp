@@ -302,13 +302,25 @@ TEST(SetupDialog, ARefusedValueIsToldBesideItsFieldAndNothingIsApplied) {
     }
 }
 
-TEST(SetupDialog, ALinkTheApplyingRefusesIsToldBesideItAndTheDialogStaysOpen) {
-    DialogRig rig;
-    rig.answer.linkRefused = QStringLiteral("another relay (process 7) already relays to port 1");
-    rig.press(Qt::Key_Return);
-    EXPECT_EQ(rig.applied.size(), 1u);
-    EXPECT_EQ(rig.text("linkReason"), rig.answer.linkRefused);
-    EXPECT_TRUE(rig.dialog->isVisible());
+// What the applying refuses (another relay's link, a log it cannot open) is
+// told beside its field, and the dialog stays open to choose again.
+TEST(SetupDialog, WhatTheApplyingRefusesIsToldBesideItsFieldAndTheDialogStaysOpen) {
+    const struct {
+        QString Applied::*refused;
+        const char* reason;
+    } cases[] = {{&Applied::linkRefused, "linkReason"}, {&Applied::logRefused, "logReason"}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.reason);
+        DialogRig rig;
+        rig.answer.*each.refused = QStringLiteral("refused as the applying tells");
+        rig.press(Qt::Key_Return);
+        EXPECT_EQ(rig.applied.size(), 1u);
+        for (const char* reason : {"fileReason", "linkReason", "logReason"}) {
+            EXPECT_EQ(rig.text(reason), reason == std::string(each.reason) ? rig.answer.*each.refused : QString())
+                << reason;
+        }
+        EXPECT_TRUE(rig.dialog->isVisible());
+    }
 }
 
 TEST(SetupDialog, SettingsThatCouldNotBeStoredAreToldBeforeTheDialogCloses) {

@@ -58,10 +58,13 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
     Label2->setFont(boldSans(12));
     Label2->setBuddy(Text2);
     Command2 = place(new QPushButton(QStringLiteral("ReSend"), this), "Command2", twips(1200, 120, 975, 495));
+    // In the free space left of ReSend, and reached with Alt+S.
+    Command3 = place(new QPushButton(QStringLiteral("&Setup\u2026"), this), "Command3", twips(120, 120, 975, 495));
 
     QWidget::setTabOrder(Text1, Command1);
     QWidget::setTabOrder(Command1, Text2);
     QWidget::setTabOrder(Text2, Command2);
+    QWidget::setTabOrder(Command2, Command3);
 
     connect(&relay_, &Relay::shown, this, [this](const std::string& in, const std::optional<std::string>& out) {
         Text1->setText(QString::fromLatin1(in));
@@ -104,6 +107,7 @@ Form1::Form1(Relay& relay, QWidget* parent) : QWidget(parent), relay_(relay) {
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 }
 
 void Form1::Form_Load() {
@@ -124,6 +128,12 @@ void Form1::Command1_Click() {
 void Form1::Command2_Click() {
     Print(QString());
     relay_.reSend();
+}
+
+void Form1::Command3_Click() {
+    if (setUp_ && !relay_.ended()) {
+        setUp_();
+    }
 }
 
 void Form1::Print(const QString& text) {

@@ -5,14 +5,17 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+#include <utility>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace freqrelay {
 
-// The relay's window: the In and Out fields, the ReSend and QUIT buttons,
-// and a print area. Out is drawn in red, the reason its tooltip, while its
+// The relay's window: the In and Out fields, the Setup, ReSend and QUIT
+// buttons, and a print area. Out is drawn in red, the reason its tooltip, while its
 // command is not on the line; In's tooltip tells why the file cannot be
 // read. The widgets' object names are their names: "Text1", "Command2", ...
 class Form1 final : public QWidget {
@@ -26,6 +29,9 @@ public:
     void Command1_Click();
     // ReSend: prints an empty line and sends the last command again.
     void Command2_Click();
+    // Setup…: opens what `setUp` opens (the Setup dialog).
+    void Command3_Click();
+    void setSetUp(std::function<void()> setUp) { setUp_ = std::move(setUp); }
     // Writes one line at the print position and moves it down a line.
     void Print(const QString& text);
     const QStringList& printedLines() const { return printed_; }
@@ -45,6 +51,8 @@ private:
     QLabel* Label2 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    std::function<void()> setUp_;
     QStringList printed_;
 };
 

@@ -10,13 +10,12 @@
 #include "system/QuitSignals.h"
 #include "system/RunningMark.h"
 #include "ui/PortList.h"
+#include "ui/SettingsStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QIcon>
 #include <QLoggingCategory>
-#include <QUrl>
 
 namespace freqrelay {
 
@@ -51,7 +50,9 @@ Parsed Options::parse(QStringList arguments, const Environment& environment, con
     parser.setApplicationDescription(
         QStringLiteral("Relays the frequency in a text file to a radio on serial port 1, at 4800 baud, 8N2, or to "
                        "Hamlib's rigctld, which drives any radio it knows. A second relay for the same port or "
-                       "rigctld ends at once with status 3."));
+                       "rigctld ends at once with status 3. The port, rigctld, the file and the log chosen in the "
+                       "window's Setup dialog are stored and used at the next start; an option or FREQRELAY_PORT1 "
+                       "or FREQRELAY_RIGCTLD wins over what is stored, and leaves it as it is."));
     // Not addHelpOption: its --help-all of Qt's options needs an application,
     // which is made only after parsing.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -165,7 +166,9 @@ std::optional<int> Options::take(int argc, char** argv) {
 
     QCoreApplication::setApplicationName(QStringLiteral("freqrelay"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FREQRELAY_VERSION));
-    const Parsed parsed = parse(CommandLine::arguments(argc, argv), Environment::read());
+    std::string storeProblem;
+    const StoredSettings stored = SettingsStore::read(storeProblem);
+    const Parsed parsed = parse(CommandLine::arguments(argc, argv), Environment::read(), stored);
     switch (parsed.action) {
     case Parsed::Action::Refused: print(stderr, parsed.text); return 2;
     case Parsed::Action::Help: print(stdout, parsed.text); return 0;
@@ -187,6 +190,9 @@ std::optional<int> Options::take(int argc, char** argv) {
             return 2;
         }
     }
+    if (!storeProblem.empty()) {
+        qCWarning(relayLog).noquote() << readable(storeProblem) + QStringLiteral("; what it holds is not used");
+    }
     if (parsed.quiet) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));
     }
@@ -198,38 +204,16 @@ std::optional<int> Options::take(int argc, char** argv) {
                           .arg(readable(display)));
         return 1;
     }
-    if (!holdLink()) {
+    lock = std::make_unique<LinkLock>(settings);
+    QString warning;
+    if (const QString holder = lock->take(warning); !holder.isEmpty()) {
+        print(stderr, QStringLiteral("freqrelay: %1\n").arg(holder));
         return 3;
     }
+    if (!warning.isEmpty()) {
+        print(stderr, QStringLiteral("freqrelay: %1\n").arg(warning));
+    }
     return std::nullopt;
-}
-
-bool Options::holdLink() {
-    // Named after the link itself, so that every name of one device, as
-    // links and spellings give it, leads to one lock.
-    const std::string link = settings.linkName();
-    const QString identity = QString::fromStdString(settings.rigctld ? "rigctld-" + settings.rigctld->text()
-                                                                     : "port-" + deviceIdentity(settings.port));
-    const QString name =
-        QStringLiteral("freqrelay-%1.lock").arg(QString::fromLatin1(QUrl::toPercentEncoding(identity)));
-    linkLock_ = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(name));
-    // Held for weeks: only a holder that is gone makes the lock stale, never
-    // its age (a live holder's own lock on the file guards it too, where
-    // the file system has such locks).
-    linkLock_->setStaleLockTime(0);
-    if (linkLock_->tryLock()) {
-        return true;
-    }
-    if (linkLock_->error() != QLockFile::LockFailedError) {
-        print(stderr, QStringLiteral("freqrelay: cannot make the lock %1: a second relay to %2 would not be stopped\n")
-                          .arg(QDir::toNativeSeparators(linkLock_->fileName()), readable(link)));
-        return true;
-    }
-    qint64 holder = 0;
-    linkLock_->getLockInfo(&holder, nullptr, nullptr);
-    print(stderr, QStringLiteral("freqrelay: another relay (process %1) already relays to %2\n")
-                      .arg(QString::number(holder), readable(link)));
-    return false;
 }
 
 void Options::setUpApplication() {

@@ -2,8 +2,8 @@
 
 #include "links/RigctldAddress.h"
 #include "relay/Settings.h"
+#include "ui/LinkLock.h"
 
-#include <QLockFile>
 #include <QString>
 #include <QStringList>
 
@@ -60,14 +60,7 @@ public:
     static void setUpApplication();
 
     Settings settings;
-
-private:
-    // Whether this relay may hold its link alone; false, having said which
-    // process holds it, when another relay does.
-    bool holdLink();
-
-    // One relay per link, held for the process's life.
-    std::unique_ptr<QLockFile> linkLock_;
+    std::unique_ptr<LinkLock> lock;  // on the settings' link
 };
 
 }  // namespace freqrelay

@@ -170,7 +170,8 @@ void SetupDialog::accept() {
     }
     const Applied applied = apply_(*settings);
     linkReason_->setText(applied.linkRefused);
-    if (!applied.linkRefused.isEmpty()) {
+    logReason_->setText(applied.logRefused);
+    if (!applied.linkRefused.isEmpty() || !applied.logRefused.isEmpty()) {
         return;
     }
     if (!applied.notStored.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "relay/Settings.h"
+#include "ui/RelaySetup.h"
 
 #include <QDialog>
 
@@ -13,12 +14,6 @@ class QLineEdit;
 class QRadioButton;
 
 namespace freqrelay {
-
-// What applying chosen settings gave.
-struct Applied {
-    QString linkRefused;  // the new link was refused (e.g. another relay holds it): the dialog stays open
-    QString notStored;    // the relay switched, but the store could not be written
-};
 
 // Where the relay reads, sends and logs, chosen by the operator. A part set
 // by an option or a variable is shown but cannot be changed here. Nothing is

@@ -3,6 +3,7 @@
 #include "system/QuitSignals.h"
 #include "ui/Form1.h"
 #include "ui/Options.h"
+#include "ui/RelaySetup.h"
 
 #include <QApplication>
 
@@ -14,10 +15,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     Options::setUpApplication();
-    // The event loop serves a signal only after a step's wait on a stalled
-    // line: that wait must not hold up the stop.
-    const auto link = options.settings.makeLink([] { return QuitSignals::received(); });
-    Relay relay(options.settings.file, *link);
+    RelaySetup setup(options.settings, std::move(options.lock));
+    Relay relay(setup.settings().file, setup.link());
     Form1 form(relay);
     RelayLog::follow(relay);
     // Qt tells of the Windows session's end only this way, and the process
@@ -25,7 +24,7 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
     // A stop asked for by a signal or the console ends the relay as QUIT does.
     QuitSignals::whenReceived(&form, [&form] { form.Command1_Click(); });
-    RelayLog::started(absolutePath(options.settings.file), options.settings.target());
+    RelayLog::started(absolutePath(setup.settings().file), setup.settings().target());
     form.Form_Load();
     return QApplication::exec();
 }

@@ -1,0 +1,110 @@
+#include "ui/SettingsStore.h"
+
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace freqrelay;
+
+namespace {
+
+// The store in a folder of the test's own, for the user's and the system's
+// settings alike.
+class StoreFolder {
+public:
+    StoreFolder() {
+        std::filesystem::remove_all(top_);
+        std::filesystem::create_directories(top_);
+        setPath(top_);
+    }
+    ~StoreFolder() { std::filesystem::remove_all(top_); }
+    StoreFolder(const StoreFolder&) = delete;
+    StoreFolder& operator=(const StoreFolder&) = delete;
+
+    static void setPath(const std::filesystem::path& folder) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder.string()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope,
+                           QString::fromStdString((folder / "system").string()));
+    }
+    std::filesystem::path file() const { return top_ / "freqrelay" / "freqrelay.conf"; }
+    void write(const std::string& text) const {
+        std::filesystem::create_directories(file().parent_path());
+        std::ofstream(file(), std::ios::binary) << text;
+    }
+    std::string contents() const {
+        std::ostringstream text;
+        text << std::ifstream(file(), std::ios::binary).rdbuf();
+        return text.str();
+    }
+    const std::filesystem::path top_ =
+        std::filesystem::temp_directory_path() /
+        ("freqrelay-store-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+};
+
+Settings chosenPort(const std::string& port) {
+    Settings settings;
+    settings.port = port;
+    settings.linkFrom = kByStore;
+    return settings;
+}
+
+}  // namespace
+
+// Only what the dialog chose is written; a port chosen clears a stored
+// rigctld, which would win over it; an option's value is never stored.
+TEST(SettingsStore, TheChoicesAreWrittenAndReadBackAndTheRestLeftAsStored) {
+    const StoreFolder folder;
+    std::string problem;
+    Settings rigctld;
+    rigctld.rigctld = RigctldAddress{"::1", 4533};
+    rigctld.linkFrom = kByStore;
+    rigctld.file = "/srv/ft1000file";
+    rigctld.fileFrom = kByStore;
+    rigctld.log = "relay.log";
+    rigctld.logFrom = "--log";
+    EXPECT_EQ(SettingsStore::write(rigctld), "");
+    StoredSettings stored = SettingsStore::read(problem);
+    EXPECT_EQ(problem, "");
+    ASSERT_TRUE(stored.rigctld);
+    EXPECT_EQ(stored.rigctld->text(), "[::1]:4533");
+    EXPECT_EQ(stored.file, "/srv/ft1000file");
+    EXPECT_EQ(stored.log, "");
+
+    EXPECT_EQ(SettingsStore::write(chosenPort("/dev/serial/by-id/usb-FTDI-if00-port0")), "");
+    stored = SettingsStore::read(problem);
+    EXPECT_FALSE(stored.rigctld);
+    EXPECT_EQ(stored.port, "/dev/serial/by-id/usb-FTDI-if00-port0");
+    EXPECT_EQ(stored.file, "/srv/ft1000file");
+
+    Settings byOption = chosenPort("/dev/ttyUSB1");
+    byOption.linkFrom = "--port";
+    EXPECT_EQ(SettingsStore::write(byOption), "");
+    EXPECT_EQ(SettingsStore::read(problem).port, "/dev/serial/by-id/usb-FTDI-if00-port0");
+}
+
+// What cannot be read is told and not used, and reading never writes it.
+TEST(SettingsStore, AStoreThatCannotBeReadIsToldAndLeftAsItIs) {
+    const StoreFolder folder;
+    for (const std::string& garbage : {std::string("[General\nport=/dev/ttyUSB0\n"), std::string("rigctld=::1\n")}) {
+        folder.write(garbage);
+        std::string problem;
+        const StoredSettings stored = SettingsStore::read(problem);
+        EXPECT_FALSE(stored.rigctld);
+        EXPECT_NE(problem.find(folder.file().string()), std::string::npos) << problem;
+        EXPECT_EQ(folder.contents(), garbage);
+    }
+}
+
+TEST(SettingsStore, AStoreThatCannotBeWrittenSaysSo) {
+    const StoreFolder folder;
+    // A file where the store's folder would be: not even root can write there.
+    std::ofstream(folder.top_ / "blocked");
+    StoreFolder::setPath(folder.top_ / "blocked");
+    const std::string problem = SettingsStore::write(chosenPort("/dev/ttyUSB0"));
+    StoreFolder::setPath(folder.top_);
+    EXPECT_NE(problem.find("cannot be reached"), std::string::npos) << problem;
+}

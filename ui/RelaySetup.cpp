@@ -1,0 +1,64 @@
+#include "ui/RelaySetup.h"
+
+#include "core/Paths.h"
+#include "relay/RelayLog.h"
+#include "system/LogOutput.h"
+#include "system/LogText.h"
+#include "system/QuitSignals.h"
+#include "ui/SettingsStore.h"
+
+#include <utility>
+
+namespace freqrelay {
+
+namespace {
+
+// The event loop serves a signal only after a step's wait on a stalled
+// line: that wait must not hold up the stop.
+std::unique_ptr<Link> linkFor(const Settings& settings) {
+    return settings.makeLink([] { return QuitSignals::received(); });
+}
+
+}  // namespace
+
+RelaySetup::RelaySetup(Settings settings, std::unique_ptr<LinkLock> lock)
+    : settings_(std::move(settings)), lock_(std::move(lock)), link_(linkFor(settings_)) {}
+
+Applied RelaySetup::apply(const Settings& chosen, Relay& relay) {
+    Applied applied;
+    std::unique_ptr<LinkLock> lock;
+    if (!lock_->guards(chosen)) {
+        lock = std::make_unique<LinkLock>(chosen);
+        QString warning;
+        applied.linkRefused = lock->take(warning);
+        if (!applied.linkRefused.isEmpty()) {
+            return applied;
+        }
+        if (!warning.isEmpty()) {
+            qCWarning(relayLog).noquote() << warning;
+        }
+    }
+    // Opened again also for the same name: what it may not be depends on the
+    // file and the port.
+    if (std::string reason;
+        !LogOutput::appendTo(chosen.log, chosen.file, chosen.rigctld ? std::string() : chosen.port, reason)) {
+        applied.logRefused = QStringLiteral("cannot open the log %1: %2").arg(readable(chosen.log), readable(reason));
+        return applied;
+    }
+    if (lock) {
+        lock_ = std::move(lock);
+    }
+    auto link = linkFor(chosen);
+    relay.reconfigure(chosen, *link);
+    // The old link goes only now, after the relay has let go of it.
+    link_ = std::move(link);
+    settings_ = chosen;
+    RelayLog::started(absolutePath(settings_.file), settings_.target(), true);
+    if (const std::string problem = SettingsStore::write(settings_); !problem.empty()) {
+        applied.notStored = readable(problem);
+        qCWarning(relayLog).noquote() << applied.notStored;
+    }
+    return applied;
+}
+
+}  // namespace freqrelay

@@ -1,0 +1,83 @@
+#include "ui/SettingsStore.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace freqrelay {
+
+namespace {
+
+// Windows keeps them in the registry's own place for the program, not under
+// an organization.
+std::unique_ptr<QSettings> openStore() {
+#ifdef _WIN32
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\freqrelay"),
+                                       QSettings::NativeFormat);
+#else
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("freqrelay"),
+                                       QStringLiteral("freqrelay"));
+#endif
+}
+
+std::string text(const QSettings& settings, const char* key) {
+    return settings.value(QLatin1String(key)).toString().toStdString();
+}
+
+std::string statusOf(const QSettings& settings) {
+    switch (settings.status()) {
+    case QSettings::NoError: return {};
+    case QSettings::AccessError: return "the settings " + settings.fileName().toStdString() + " cannot be reached";
+    case QSettings::FormatError: return "the settings " + settings.fileName().toStdString() + " cannot be read";
+    }
+    return {};
+}
+
+}  // namespace
+
+StoredSettings SettingsStore::read(std::string& problem) {
+    const auto store = openStore();
+    const QSettings& settings = *store;
+    problem = statusOf(settings);
+    if (!problem.empty()) {
+        return {};
+    }
+    StoredSettings stored{text(settings, "port"), std::nullopt, text(settings, "file"), text(settings, "log")};
+    if (const std::string rigctld = text(settings, "rigctld"); !rigctld.empty()) {
+        std::string why;
+        stored.rigctld = RigctldAddress::parse(rigctld, why);
+        if (!stored.rigctld) {
+            problem = "the stored rigctld " + rigctld + " in " + settings.fileName().toStdString() + ": " + why;
+        }
+    }
+    return stored;
+}
+
+std::string SettingsStore::write(const Settings& chosen) {
+    const auto store = openStore();
+    QSettings& settings = *store;
+    const auto put = [&settings](const char* key, const std::string& value) {
+        if (value.empty()) {
+            settings.remove(QLatin1String(key));
+        } else {
+            settings.setValue(QLatin1String(key), QString::fromStdString(value));
+        }
+    };
+    // rigctld, when stored, wins over the port: a port chosen clears it.
+    if (chosen.linkFrom == kByStore) {
+        put("rigctld", chosen.rigctld ? chosen.rigctld->text() : std::string());
+        if (!chosen.rigctld) {
+            put("port", chosen.port);
+        }
+    }
+    if (chosen.fileFrom == kByStore) {
+        put("file", chosen.file);
+    }
+    if (chosen.logFrom == kByStore) {
+        put("log", chosen.log);
+    }
+    settings.sync();
+    return statusOf(settings);
+}
+
+}  // namespace freqrelay
