@@ -1,10 +1,20 @@
 #include "ui/PortList.h"
 
+#include "core/Paths.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <filesystem>
+
 namespace freqrelay {
+
+// Any path counts, a pseudo-terminal's or a link's too: opening tells the rest.
+bool PortList::exists(const std::string& device) {
+    std::error_code error;
+    return std::filesystem::exists(systemPath(device), error);
+}
 
 QString PortList::nameOf(const QSerialPortInfo& port) { return port.systemLocation(); }
 
