@@ -20,8 +20,8 @@ QString seconds(std::chrono::steady_clock::duration lasted) {
 }  // namespace
 
 void RelayLog::started(const std::string& file, const std::string& target, bool again) {
-    const QString who = again ? QStringLiteral("set up anew:")
-                              : QStringLiteral("freqrelay ") + QCoreApplication::applicationVersion();
+    const QString who =
+        again ? QStringLiteral("set up anew:") : QStringLiteral("freqrelay ") + QCoreApplication::applicationVersion();
     qCInfo(relayLog).noquote() << QStringLiteral("%1 polling %2; %3").arg(who, q(file), q(target));
 }
 

@@ -13,8 +13,7 @@ QString LinkLock::identityOf(const Settings& settings) {
                                                    : "port-" + deviceIdentity(settings.port));
 }
 
-LinkLock::LinkLock(const Settings& settings)
-    : identity_(identityOf(settings)), link_(readable(settings.linkName())) {
+LinkLock::LinkLock(const Settings& settings) : identity_(identityOf(settings)), link_(readable(settings.linkName())) {
     const QString name =
         QStringLiteral("freqrelay-%1.lock").arg(QString::fromLatin1(QUrl::toPercentEncoding(identity_)));
     file_ = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(name));

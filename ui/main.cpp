@@ -4,6 +4,7 @@
 #include "ui/Form1.h"
 #include "ui/Options.h"
 #include "ui/RelaySetup.h"
+#include "ui/SetupDialog.h"
 
 #include <QApplication>
 
@@ -19,6 +20,11 @@ int main(int argc, char** argv) {
     Relay relay(setup.settings().file, setup.link());
     Form1 form(relay);
     RelayLog::follow(relay);
+    form.setSetUp([&] {
+        SetupDialog dialog(
+            setup.settings(), [&](const Settings& chosen) { return setup.apply(chosen, relay); }, &form);
+        dialog.exec();
+    });
     // Qt tells of the Windows session's end only this way, and the process
     // ends right after: the port is closed at once.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Command1_Click(); });
