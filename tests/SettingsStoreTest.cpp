@@ -86,7 +86,8 @@ TEST(SettingsStore, TheChoicesAreWrittenAndReadBackAndTheRestLeftAsStored) {
     EXPECT_EQ(SettingsStore::read(problem).port, "/dev/serial/by-id/usb-FTDI-if00-port0");
 }
 
-// What cannot be read is told and not used, and reading never writes it.
+// What cannot be read is told and not used, and reading never writes it;
+// only OK does.
 TEST(SettingsStore, AStoreThatCannotBeReadIsToldAndLeftAsItIs) {
     const StoreFolder folder;
     for (const std::string& garbage : {std::string("[General\nport=/dev/ttyUSB0\n"), std::string("rigctld=::1\n")}) {
@@ -96,6 +97,9 @@ TEST(SettingsStore, AStoreThatCannotBeReadIsToldAndLeftAsItIs) {
         EXPECT_FALSE(stored.rigctld);
         EXPECT_NE(problem.find(folder.file().string()), std::string::npos) << problem;
         EXPECT_EQ(folder.contents(), garbage);
+        EXPECT_EQ(SettingsStore::write(chosenPort("/dev/ttyUSB0")), "");
+        EXPECT_EQ(SettingsStore::read(problem).port, "/dev/ttyUSB0");
+        EXPECT_EQ(problem, "");
     }
 }
 
