@@ -234,7 +234,8 @@ TEST(CommandLine, ASecondRelayForTheSameRigctldEndsWithStatusThree) {
 
 // The stored port is used when nothing else names one; --port wins and
 // leaves the store as it was; a store that cannot be read is told, not
-// used, and left as it is.
+// used, and left as it is; so is a stored log that cannot be opened (its
+// folder gone): the relay still starts, where the dialog can mend it.
 TEST(CommandLine, AStoredPortIsUsedWithoutOptionsAndAnOptionOrAGarbledStoreLeavesItAsItIs) {
     PseudoTerminal stored;
     PseudoTerminal chosen;
@@ -252,17 +253,18 @@ TEST(CommandLine, AStoredPortIsUsedWithoutOptionsAndAnOptionOrAGarbledStoreLeave
     const struct {
         QStringList arguments;
         std::string environment;  // FREQRELAY_PORT1
-        const char* garbage;      // written over the store first
+        std::string garbage;      // written over the store first, unless empty
         PseudoTerminal* reached;
         const char* told;
     } cases[] = {
-        {{}, "", nullptr, &stored, "(the stored settings)"},
-        {{"--port", QString::fromStdString(chosen.slavePath())}, "", nullptr, &chosen, "(--port)"},
+        {{}, "", "", &stored, "(the stored settings)"},
+        {{"--port", QString::fromStdString(chosen.slavePath())}, "", "", &chosen, "(--port)"},
         {{}, chosen.slavePath(), "[General\nport=", &chosen, "cannot be read; what it holds is not used"},
+        {{}, "", storeText + "log=no-such-folder/relay.log\n", &stored, "no-such-folder/relay.log"},
     };
     for (const auto& named : cases) {
         SCOPED_TRACE(named.told);
-        if (named.garbage != nullptr) {
+        if (!named.garbage.empty()) {
             std::ofstream(store) << named.garbage;
         }
         const std::string before = storeNow();

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 using namespace freqrelay;
 using namespace std::chrono_literals;
@@ -513,4 +514,33 @@ TEST(Relay, SetUpAgainWithAnotherFileFollowsItAtOnce) {
                       }}});
     EXPECT_EQ(rig.port.written,
               (std::vector<std::string>{"\x00\x00\x05\x07\x0A"s, "\x00\x00\x50\x03\x0A"s, "\x00\x50\x82\x01\x0A"s}));
+}
+
+// Set up again while a stalled rigctld holds an unanswered F: the old
+// connection goes, but the server may still carry its F out, after the new
+// link's. The radio must end on the file's frequency, as it does when one link
+// gives up a connection.
+TEST(Relay, SetUpAgainWhileRigctldIsStalledTheRadioEndsOnTheFilesFrequency) {
+    FakeRigctld fake;
+    const RigctldAddress address{"127.0.0.1", fake.listen()};
+    auto oldLink = std::make_unique<RigctldLink>(address);
+    RigctldLink newLink{address};
+    RelayOnFakePort rig(oldLink.get());
+    Settings settings;
+    settings.file = rig.file().string();
+    fake.stalled = true;
+    rig.write("14250000");
+    rig.run(3500ms, {{500ms,
+                      [&] {
+                          rig.write("7050000");
+                      }},
+                     {900ms,
+                      [&] {
+                          rig.relay.reconfigure(settings, newLink);
+                          oldLink.reset();  // as the setup lets go of it
+                      }},
+                     {1400ms, [&] {
+                          fake.resume();
+                      }}});
+    EXPECT_EQ(fake.frequency, 70500000) << testing::PrintToString(fake.lines) << testing::PrintToString(rig.events);
 }

@@ -112,3 +112,21 @@ TEST(SettingsStore, AStoreThatCannotBeWrittenSaysSo) {
     StoreFolder::setPath(folder.top_);
     EXPECT_NE(problem.find("cannot be reached"), std::string::npos) << problem;
 }
+
+// A system-wide store under the user's: a port and no log chosen in the
+// dialog must hold at the next start, not the system's rigctld and log.
+TEST(SettingsStore, AChoiceClearedInTheUsersStoreIsNotTakenFromTheSystemsStore) {
+    const StoreFolder folder;
+    const auto system = folder.top_ / "system" / "freqrelay" / "freqrelay.conf";
+    std::filesystem::create_directories(system.parent_path());
+    std::ofstream(system) << "[General]\nrigctld=127.0.0.1:4599\nlog=/var/log/freqrelay.log\n";
+    Settings chosen = chosenPort("/dev/ttyUSB0");
+    chosen.logFrom = kByStore;
+    EXPECT_EQ(SettingsStore::write(chosen), "");
+    std::string problem;
+    const StoredSettings stored = SettingsStore::read(problem);
+    EXPECT_EQ(problem, "");
+    EXPECT_FALSE(stored.rigctld) << stored.rigctld->text();
+    EXPECT_EQ(stored.port, "/dev/ttyUSB0");
+    EXPECT_EQ(stored.log, "");
+}

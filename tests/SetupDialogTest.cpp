@@ -407,3 +407,30 @@ TEST(SetupDialog, TestOpensThePortOrAsksRigctldForTheFrequency) {
         EXPECT_TRUE(rig.dialog->isVisible());
     }
 }
+
+// The file and the log are stored as the full paths the dialog shows: a
+// relative name would be read against another working directory at the
+// next start (a desktop launch starts in the home folder).
+TEST(SetupDialog, ATypedRelativeFileOrLogIsAppliedAsTheFullPathShown) {
+    DialogRig rig;
+    rig.find<QLineEdit>("file")->setText(QStringLiteral("myfreq"));
+    rig.find<QLineEdit>("log")->setText(QStringLiteral("relay.log"));
+    rig.press(Qt::Key_Return);
+    ASSERT_EQ(rig.applied.size(), 1u);
+    EXPECT_EQ(rig.applied[0].file, absolutePath("myfreq"));
+    EXPECT_EQ(rig.applied[0].log, absolutePath("relay.log"));
+}
+
+// An adapter named by the store and unplugged now: the operator may still
+// change the file or the log without choosing another port.
+TEST(SetupDialog, AnUnchangedPortThatIsAbsentNowDoesNotHoldUpTheOtherChoices) {
+    DialogRig rig([](Settings& current) {
+        current.port = path(kNoSuchPort);
+        current.linkFrom = kByStore;
+    });
+    rig.find<QLineEdit>("log")->setText(rig.folder.filePath(QStringLiteral("relay.log")));
+    rig.press(Qt::Key_Return);
+    EXPECT_EQ(rig.text("linkReason").toStdString(), "");
+    ASSERT_EQ(rig.applied.size(), 1u);
+    EXPECT_EQ(rig.applied[0].port, path(kNoSuchPort));
+}

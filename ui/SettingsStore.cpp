@@ -56,12 +56,10 @@ StoredSettings SettingsStore::read(std::string& problem) {
 std::string SettingsStore::write(const Settings& chosen) {
     const auto store = openStore();
     QSettings& settings = *store;
+    // Written also when empty: a key left out would be read from the
+    // system-wide store beneath.
     const auto put = [&settings](const char* key, const std::string& value) {
-        if (value.empty()) {
-            settings.remove(QLatin1String(key));
-        } else {
-            settings.setValue(QLatin1String(key), QString::fromStdString(value));
-        }
+        settings.setValue(QLatin1String(key), QString::fromStdString(value));
     };
     // rigctld, when stored, wins over the port: a port chosen clears it.
     if (chosen.linkFrom == kByStore) {
