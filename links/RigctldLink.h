@@ -53,6 +53,12 @@ public:
     std::string destination(const Command& command) const override;
     // "rigctld 127.0.0.1:4532", as failures name it.
     std::string name() const { return "rigctld " + address_.text(); }
+    // Whether a line of this link may yet be carried out late: one still
+    // unanswered, or one on a connection given up.
+    bool mayLeaveALateLine() const { return asked_ == Asked::Set || mayBeLate_; }
+    // A line another link left with the server may yet be carried out: the
+    // next frequency acknowledged is read back.
+    void expectALateLine() { mayBeLate_ = true; }
 
 private:
     // The line written on this connection and not yet answered.

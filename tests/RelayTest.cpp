@@ -537,7 +537,11 @@ TEST(Relay, SetUpAgainWhileRigctldIsStalledTheRadioEndsOnTheFilesFrequency) {
                      {900ms,
                       [&] {
                           rig.relay.reconfigure(settings, newLink);
-                          oldLink.reset();  // as the setup lets go of it
+                          // As the setup does when it lets go of the old link.
+                          if (oldLink->mayLeaveALateLine()) {
+                              newLink.expectALateLine();
+                          }
+                          oldLink.reset();
                       }},
                      {1400ms, [&] {
                           fake.resume();

@@ -37,13 +37,15 @@ Environment Environment::read() {
 }
 
 Parsed Options::parse(QStringList arguments, const Environment& environment, const StoredSettings& stored) {
-    // --rigctld may stand alone, for the variable's address or the default.
+    // --rigctld may stand alone, for the variable's address, the stored one
+    // or the default.
+    const QString standing = !environment.rigctld.isEmpty()
+                                 ? environment.rigctld
+                                 : QString::fromStdString(stored.rigctld.value_or(RigctldAddress()).text());
     for (qsizetype at = 1; at < arguments.size(); ++at) {
         if (arguments[at] == QLatin1String("--rigctld") &&
             (at + 1 == arguments.size() || arguments[at + 1].startsWith(QLatin1Char('-')))) {
-            arguments[at] +=
-                QLatin1Char('=') +
-                (environment.rigctld.isEmpty() ? QString::fromStdString(RigctldAddress().text()) : environment.rigctld);
+            arguments[at] += QLatin1Char('=') + standing;
         }
     }
     QCommandLineParser parser;
@@ -181,14 +183,20 @@ std::optional<int> Options::take(int argc, char** argv) {
     settings = parsed.settings;
     RunningMark::hold();
     LogOutput::install();
-    if (!settings.log.empty()) {
-        std::string reason;
-        if (!LogOutput::appendTo(settings.log, settings.file, settings.rigctld ? std::string() : settings.port,
-                                 reason)) {
-            print(stderr, QStringLiteral("freqrelay: cannot open the log %1: %2\n")
-                              .arg(readable(settings.log), readable(reason)));
+    std::string reason;
+    if (!settings.log.empty() &&
+        !LogOutput::appendTo(settings.log, settings.file, settings.rigctld ? std::string() : settings.port, reason)) {
+        const QString refused =
+            QStringLiteral("cannot open the log %1: %2").arg(readable(settings.log), readable(reason));
+        if (settings.logFrom != kByStore) {
+            print(stderr, QStringLiteral("freqrelay: %1\n").arg(refused));
             return 2;
         }
+        // A stored log must not keep the relay, and the dialog that can
+        // mend it, from starting.
+        qCWarning(relayLog).noquote() << refused + QStringLiteral("; the relay runs without it");
+        settings.log.clear();
+        settings.logFrom = kByDefault;
     }
     if (!storeProblem.empty()) {
         qCWarning(relayLog).noquote() << readable(storeProblem) + QStringLiteral("; what it holds is not used");

@@ -1,6 +1,7 @@
 #include "ui/RelaySetup.h"
 
 #include "core/Paths.h"
+#include "links/RigctldLink.h"
 #include "relay/RelayLog.h"
 #include "system/LogOutput.h"
 #include "system/LogText.h"
@@ -11,15 +12,15 @@
 
 namespace freqrelay {
 
-namespace {
-
-// The event loop serves a signal only after a step's wait on a stalled
-// line: that wait must not hold up the stop.
-std::unique_ptr<Link> linkFor(const Settings& settings) {
-    return settings.makeLink([] { return QuitSignals::received(); });
+std::unique_ptr<Link> RelaySetup::linkFor(const Settings& settings) {
+    // The event loop serves a signal only after a step's wait on a stalled
+    // line: that wait must not hold up the stop.
+    std::unique_ptr<Link> link = settings.makeLink([] { return QuitSignals::received(); });
+    if (settings.rigctld && lateServers_.erase(settings.rigctld->text()) > 0) {
+        static_cast<RigctldLink&>(*link).expectALateLine();
+    }
+    return link;
 }
-
-}  // namespace
 
 RelaySetup::RelaySetup(Settings settings, std::unique_ptr<LinkLock> lock)
     : settings_(std::move(settings)), lock_(std::move(lock)), link_(linkFor(settings_)) {}
@@ -48,8 +49,15 @@ Applied RelaySetup::apply(const Settings& chosen, Relay& relay) {
     if (lock) {
         lock_ = std::move(lock);
     }
-    auto link = linkFor(chosen);
+    // The same port or server keeps its link, and what it knows of a line
+    // still unanswered.
+    const bool sameLink = chosen.port == settings_.port && (chosen.rigctld ? chosen.rigctld->text() : "") ==
+                                                               (settings_.rigctld ? settings_.rigctld->text() : "");
+    auto link = sameLink ? std::move(link_) : linkFor(chosen);
     relay.reconfigure(chosen, *link);
+    if (auto* server = dynamic_cast<RigctldLink*>(link_.get()); server && server->mayLeaveALateLine()) {
+        lateServers_.insert(settings_.rigctld->text());
+    }
     // The old link goes only now, after the relay has let go of it.
     link_ = std::move(link);
     settings_ = chosen;

@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <memory>
+#include <set>
+#include <string>
 
 namespace freqrelay {
 
@@ -30,8 +32,14 @@ public:
     Applied apply(const Settings& chosen, Relay& relay);
 
 private:
+    // A link to `settings`' port or server, told of a line an earlier link
+    // left with that server.
+    std::unique_ptr<Link> linkFor(const Settings& settings);
+
     Settings settings_;
     std::unique_ptr<LinkLock> lock_;
+    // The servers that links let go of may still carry out a line of.
+    std::set<std::string> lateServers_;
     std::unique_ptr<Link> link_;
 };
 
