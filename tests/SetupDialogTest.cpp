@@ -120,7 +120,8 @@ TEST(SetupDialog, ChoosingAPortByTheKeyboardAppliesItOnEnter) {
     EXPECT_EQ(rig.applied[0].port, rig.pty.slavePath());
     EXPECT_FALSE(rig.applied[0].rigctld);
     EXPECT_EQ(rig.applied[0].linkFrom, kByStore);
-    EXPECT_EQ(rig.applied[0].fileFrom, kByStore);
+    // Left as it was: not stored.
+    EXPECT_EQ(rig.applied[0].fileFrom, rig.current.fileFrom);
     EXPECT_EQ(rig.applied[0].file, rig.current.file);
     EXPECT_EQ(rig.dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(rig.dialog->isVisible());
@@ -202,7 +203,7 @@ TEST(SetupDialog, APartSetByAnOptionOrAVariableStaysAsItWas) {
         EXPECT_EQ(rig.applied[0].*each.part, each.from);
         EXPECT_EQ(rig.applied[0].*each.value, each.given);
         for (const auto from : {&Settings::fileFrom, &Settings::linkFrom, &Settings::logFrom}) {
-            EXPECT_EQ(rig.applied[0].*from, from == each.part ? each.from : kByStore);
+            EXPECT_EQ(rig.applied[0].*from, from == each.part ? each.from : rig.current.*from);
         }
     }
 }

@@ -186,24 +186,32 @@ void SetupDialog::accept() {
 std::optional<Settings> SetupDialog::chosen() {
     Settings settings = current_;
     QString fileWhy;
-    if (!locked(current_.fileFrom)) {
+    // A part left as it was keeps where it came from, and is not stored; a
+    // part changed is stored as the full path the dialog shows, which does
+    // not depend on the folder the relay starts in.
+    if (!locked(current_.fileFrom) && file_->text().toStdString() != current_.file) {
         settings.file = file_->text().toStdString();
         settings.fileFrom = kByStore;
         fileWhy = settings.file.empty()         ? QStringLiteral("a file is needed")
                   : namesADevice(settings.file) ? QStringLiteral("names a device, not a file")
                                                 : missingFolder(settings.file);
+        settings.file = absolutePath(settings.file);
     }
     const QString linkWhy = chooseLink(settings);
-    if (!locked(current_.logFrom)) {
+    const bool logChanged = !locked(current_.logFrom) && log_->text().toStdString() != current_.log;
+    if (logChanged) {
         settings.log = log_->text().toStdString();
         settings.logFrom = kByStore;
     }
     // A log an option set is checked too: the file or the port may have moved onto it.
     QString logWhy;
     if (!settings.log.empty()) {
-        logWhy = locked(current_.logFrom) ? QString() : missingFolder(settings.log);
+        logWhy = logChanged ? missingFolder(settings.log) : QString();
         if (logWhy.isEmpty()) {
             logWhy = readable(refusedLog(settings.log, settings.file, settings.rigctld ? "" : settings.port));
+        }
+        if (logChanged) {
+            settings.log = absolutePath(settings.log);
         }
     }
     fileReason_->setText(fileWhy);
@@ -223,12 +231,20 @@ QString SetupDialog::chooseLink(Settings& settings) const {
                            ? RigctldAddress::parse(rigctld_->text().trimmed().toStdString(), why)
                            : std::nullopt;
     if (rigctldChoice_->isChecked()) {
+        if (settings.rigctld && current_.rigctld && settings.rigctld->text() == current_.rigctld->text()) {
+            settings.linkFrom = current_.linkFrom;
+        }
         return text(why);
     }
     // A listed port's text tells more than its name: the name is stored.
     const int listed = port_->findText(port_->currentText());
     const QString name = listed >= 0 ? port_->itemData(listed).toString() : port_->currentText().trimmed();
     settings.port = name.isEmpty() ? std::string() : portDevice(name.toStdString());
+    if (!current_.rigctld && settings.port == current_.port) {
+        // The port in use, even an adapter unplugged now, is no new choice.
+        settings.linkFrom = current_.linkFrom;
+        return name.isEmpty() ? QStringLiteral("a port is needed") : QString();
+    }
     return name.isEmpty()                    ? QStringLiteral("a port is needed")
            : PortList::exists(settings.port) ? QString()
                                              : QStringLiteral("%1: no such port").arg(readable(settings.port));
