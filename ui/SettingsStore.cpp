@@ -2,23 +2,9 @@
 
 #include <QSettings>
 
-#include <memory>
-
 namespace freqrelay {
 
 namespace {
-
-// Windows keeps them in the registry's own place for the program, not under
-// an organization.
-std::unique_ptr<QSettings> openStore() {
-#ifdef _WIN32
-    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\freqrelay"),
-                                       QSettings::NativeFormat);
-#else
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("freqrelay"),
-                                       QStringLiteral("freqrelay"));
-#endif
-}
 
 std::string text(const QSettings& settings, const char* key) {
     return settings.value(QLatin1String(key)).toString().toStdString();
@@ -36,12 +22,12 @@ std::string statusOf(const QSettings& settings) {
 }  // namespace
 
 StoredSettings SettingsStore::read(std::string& problem) {
-    const auto store = openStore();
-    const QSettings& settings = *store;
-    problem = statusOf(settings);
-    if (!problem.empty()) {
+    const auto store = open(false);
+    problem = store ? statusOf(*store) : std::string();
+    if (!store || !problem.empty()) {
         return {};
     }
+    const QSettings& settings = *store;
     StoredSettings stored{text(settings, "port"), std::nullopt, text(settings, "file"), text(settings, "log")};
     if (const std::string rigctld = text(settings, "rigctld"); !rigctld.empty()) {
         std::string why;
@@ -54,7 +40,7 @@ StoredSettings SettingsStore::read(std::string& problem) {
 }
 
 std::string SettingsStore::write(const Settings& chosen) {
-    const auto store = openStore();
+    const auto store = open(true);
     QSettings& settings = *store;
     // Written also when empty: a key left out would be read from the
     // system-wide store beneath.

@@ -3,7 +3,10 @@
 #include "relay/Settings.h"
 #include "ui/Options.h"
 
+#include <memory>
 #include <string>
+
+class QSettings;
 
 namespace freqrelay {
 
@@ -20,6 +23,11 @@ public:
     // Writes the parts of `settings` that come from the store (the dialog's
     // choices), leaving the rest as stored; "" or why it could not.
     static std::string write(const Settings& settings);
+
+private:
+    // The store, where the system keeps a program's settings; none to read
+    // where nothing was ever stored.
+    static std::unique_ptr<QSettings> open(bool writing);
 };
 
 }  // namespace freqrelay
