@@ -259,7 +259,7 @@ TEST(CommandLine, AStoredPortIsUsedWithoutOptionsAndAnOptionOrAGarbledStoreLeave
     } cases[] = {
         {{}, "", "", &stored, "(the stored settings)"},
         {{"--port", QString::fromStdString(chosen.slavePath())}, "", "", &chosen, "(--port)"},
-        {{}, chosen.slavePath(), "[General\nport=", &chosen, "cannot be read; what it holds is not used"},
+        {{}, chosen.slavePath(), "[General\nport=", &chosen, "cannot be read; it is not used"},
         {{}, "", storeText + "log=no-such-folder/relay.log\n", &stored, "no-such-folder/relay.log"},
     };
     for (const auto& named : cases) {

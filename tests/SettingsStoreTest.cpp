@@ -84,13 +84,18 @@ TEST(SettingsStore, TheChoicesAreWrittenAndReadBackAndTheRestLeftAsStored) {
     byOption.linkFrom = "--port";
     EXPECT_EQ(SettingsStore::write(byOption), "");
     EXPECT_EQ(SettingsStore::read(problem).port, "/dev/serial/by-id/usb-FTDI-if00-port0");
+
+    // Commas in a value written by hand make it a list: taken whole, never as none.
+    folder.write("[General]\nport=/dev/pts/1, /dev/pts/2\n");
+    EXPECT_EQ(SettingsStore::read(problem).port, "/dev/pts/1, /dev/pts/2");
 }
 
 // What cannot be read is told and not used, and reading never writes it;
 // only OK does.
 TEST(SettingsStore, AStoreThatCannotBeReadIsToldAndLeftAsItIs) {
     const StoreFolder folder;
-    for (const std::string& garbage : {std::string("[General\nport=/dev/ttyUSB0\n"), std::string("rigctld=::1\n")}) {
+    for (const std::string& garbage : {std::string("[General\nport=/dev/ttyUSB0\n"), std::string("rigctld=::1\n"),
+                                       std::string("[General]\nport=@Point(1 2)\n")}) {
         folder.write(garbage);
         std::string problem;
         const StoredSettings stored = SettingsStore::read(problem);

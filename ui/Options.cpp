@@ -199,7 +199,7 @@ std::optional<int> Options::take(int argc, char** argv) {
         settings.logFrom = kByDefault;
     }
     if (!storeProblem.empty()) {
-        qCWarning(relayLog).noquote() << readable(storeProblem) + QStringLiteral("; what it holds is not used");
+        qCWarning(relayLog).noquote() << readable(storeProblem) + QStringLiteral("; it is not used");
     }
     if (parsed.quiet) {
         QLoggingCategory::setFilterRules(QStringLiteral("freqrelay.relay.info=false"));

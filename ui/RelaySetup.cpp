@@ -1,5 +1,6 @@
 #include "ui/RelaySetup.h"
 
+#include "core/PathIdentity.h"
 #include "core/Paths.h"
 #include "links/RigctldLink.h"
 #include "relay/RelayLog.h"
@@ -40,7 +41,12 @@ Applied RelaySetup::apply(const Settings& chosen, Relay& relay) {
         }
     }
     // Opened again also for the same name: what it may not be depends on the
-    // file and the port.
+    // file and the port. Its lines would make the store unreadable.
+    if (!chosen.log.empty() && pathsLeadToOneFile(chosen.log, SettingsStore::fileName())) {
+        applied.logRefused =
+            QStringLiteral("cannot open the log %1: the settings are stored there").arg(readable(chosen.log));
+        return applied;
+    }
     if (std::string reason;
         !LogOutput::appendTo(chosen.log, chosen.file, chosen.rigctld ? std::string() : chosen.port, reason)) {
         applied.logRefused = QStringLiteral("cannot open the log %1: %2").arg(readable(chosen.log), readable(reason));

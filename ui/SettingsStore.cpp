@@ -6,15 +6,25 @@ namespace freqrelay {
 
 namespace {
 
-std::string text(const QSettings& settings, const char* key) {
-    return settings.value(QLatin1String(key)).toString().toStdString();
+// A value as it was written. Commas make a hand-written one a list, which is
+// taken whole; a value of another kind is none, and `problem` says so.
+std::string text(const QSettings& settings, const char* key, std::string& problem) {
+    const QVariant value = settings.value(QLatin1String(key));
+    if (value.typeId() == QMetaType::QStringList) {
+        return value.toStringList().join(QStringLiteral(", ")).toStdString();
+    }
+    if (value.isValid() && !value.canConvert<QString>()) {
+        problem = "the stored " + std::string(key) + " in " + settings.fileName().toStdString() + " is no text";
+    }
+    return value.toString().toStdString();
 }
 
-std::string statusOf(const QSettings& settings) {
+std::string statusOf(const QSettings& settings, const char* done) {
+    const std::string name = "the settings " + settings.fileName().toStdString();
     switch (settings.status()) {
     case QSettings::NoError: return {};
-    case QSettings::AccessError: return "the settings " + settings.fileName().toStdString() + " cannot be reached";
-    case QSettings::FormatError: return "the settings " + settings.fileName().toStdString() + " cannot be read";
+    case QSettings::AccessError: return name + " cannot be reached";
+    case QSettings::FormatError: return name + " cannot be " + done;
     }
     return {};
 }
@@ -23,13 +33,14 @@ std::string statusOf(const QSettings& settings) {
 
 StoredSettings SettingsStore::read(std::string& problem) {
     const auto store = open(false);
-    problem = store ? statusOf(*store) : std::string();
+    problem = store ? statusOf(*store, "read") : std::string();
     if (!store || !problem.empty()) {
         return {};
     }
     const QSettings& settings = *store;
-    StoredSettings stored{text(settings, "port"), std::nullopt, text(settings, "file"), text(settings, "log")};
-    if (const std::string rigctld = text(settings, "rigctld"); !rigctld.empty()) {
+    StoredSettings stored{text(settings, "port", problem), std::nullopt, text(settings, "file", problem),
+                          text(settings, "log", problem)};
+    if (const std::string rigctld = text(settings, "rigctld", problem); !rigctld.empty()) {
         std::string why;
         stored.rigctld = RigctldAddress::parse(rigctld, why);
         if (!stored.rigctld) {
@@ -61,7 +72,12 @@ std::string SettingsStore::write(const Settings& chosen) {
         put("log", chosen.log);
     }
     settings.sync();
-    return statusOf(settings);
+    return statusOf(settings, "written");
+}
+
+std::string SettingsStore::fileName() {
+    const auto store = open(false);
+    return store ? store->fileName().toStdString() : std::string();
 }
 
 }  // namespace freqrelay

@@ -23,6 +23,8 @@ public:
     // Writes the parts of `settings` that come from the store (the dialog's
     // choices), leaving the rest as stored; "" or why it could not.
     static std::string write(const Settings& settings);
+    // The store's file (on Windows the registry key's name).
+    static std::string fileName();
 
 private:
     // The store, where the system keeps a program's settings; none to read
