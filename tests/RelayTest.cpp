@@ -444,11 +444,12 @@ TEST(Relay, ARadioMovedByALateLineIsNotSetAgainToAFrequencyTheFileHasLeft) {
 // again, its failure ends with its own line, and the file's text, unchanged,
 // goes to the new port at once.
 TEST(Relay, SetUpAgainTheCurrentTextGoesToTheNewLinkAndTheOldOneIsLetGoOf) {
+    // Made before the relay, which holds the link it was set up with to its end.
+    RecordingSerialControl newPort;
+    SerialLink newLink{newPort};
     RelayOnFakePort rig;
     rig.port.failing.insert({"PortOpen=1", "PortOpen=1", "PortOpen=1", "PortOpen=1", "PortOpen=1"});
     rig.write("14250000");
-    RecordingSerialControl newPort;
-    SerialLink newLink{newPort};
     Settings settings;
     settings.file = rig.file().string();
     std::size_t oldCalls = 0;
